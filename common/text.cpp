@@ -1,0 +1,29 @@
+#include "common/text.hpp"
+
+#include <cstdarg>
+#include <cstdio>
+
+std::size_t formatText(char* dst, std::size_t capacity, const char* format, ...) {
+    if (dst == nullptr || capacity == 0) {
+        return 0;
+    }
+    dst[0] = '\0';
+    if (format == nullptr) {
+        return 0;
+    }
+    va_list args;
+    va_start(args, format);
+    int written = std::vsnprintf(dst, capacity, format, args);
+    va_end(args);
+    dst[capacity - 1] = '\0';
+    if (written < 0) {
+        dst[0] = '\0';
+        return 0;
+    }
+    std::size_t stored = static_cast<std::size_t>(written);
+    return stored < capacity ? stored : capacity - 1;
+}
+
+std::size_t copyText(char* dst, std::size_t capacity, const char* src) {
+    return formatText(dst, capacity, "%s", src != nullptr ? src : "");
+}

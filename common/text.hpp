@@ -1,0 +1,24 @@
+// Bounded, always-terminated writes into fixed-size text buffers.
+// Every write into a char array of the programs goes through formatText.
+#pragma once
+
+#include <cstddef>
+
+#if defined(__GNUC__)
+#define VIGILON_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define VIGILON_PRINTF(fmt, args)
+#endif
+
+// Formats into dst, writing at most capacity-1 characters and always a
+// terminating NUL (nothing is written when capacity is 0). A longer result is
+// cut. Returns the number of characters stored.
+std::size_t formatText(char* dst, std::size_t capacity, const char* format, ...)
+    VIGILON_PRINTF(3, 4);
+
+// Copies src (null counts as empty) through formatText.
+std::size_t copyText(char* dst, std::size_t capacity, const char* src);
+
+template <std::size_t N> std::size_t copyText(char (&dst)[N], const char* src) {
+    return copyText(dst, N, src);
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+struct MonitorState;
+
+// Reads machine id, user name and team number from "../client.cfg".
+void readClientConfig(MonitorState& state);
