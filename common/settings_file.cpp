@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int KeyHeadSize = 7;   // five-letter key, its blank, the terminator
+constexpr int KeyHeadSize = 7; // five-letter key, its blank, the terminator
 constexpr int LineRestSize = 500;
 
 const SettingKey* findKey(const SettingKey* keys, std::size_t count, const char* head) {

@@ -76,8 +76,8 @@ bool scanInteger(std::FILE* stream, int* value) {
     }
     bool digits = false;
     int result = 0;
-    int c = readDecimal(std::fgetc(stream), [stream] { return std::fgetc(stream); }, digits,
-                        result);
+    int c = readDecimal(
+        std::fgetc(stream), [stream] { return std::fgetc(stream); }, digits, result);
     if (c != EOF) {
         std::ungetc(c, stream);
     }
@@ -93,9 +93,13 @@ int parseInteger(const char* text) {
     }
     bool digits = false;
     int result = 0;
-    readDecimal(static_cast<unsigned char>(*text), [&text] {
-        ++text;
-        return static_cast<int>(static_cast<unsigned char>(*text)); }, digits, result);
+    readDecimal(
+        static_cast<unsigned char>(*text),
+        [&text] {
+            ++text;
+            return static_cast<int>(static_cast<unsigned char>(*text));
+        },
+        digits, result);
     return digits ? result : 0;
 }
 
@@ -158,6 +162,5 @@ void firstWord(const char* text, char* out, std::size_t capacity) {
     while (text[length] != '\0' && !isBlank(static_cast<unsigned char>(text[length]))) {
         ++length;
     }
-    formatText(out, capacity, "%.*s", static_cast<int>(length < INT_MAX ? length : INT_MAX),
-               text);
+    formatText(out, capacity, "%.*s", static_cast<int>(length < INT_MAX ? length : INT_MAX), text);
 }

@@ -9,4 +9,6 @@ namespace {
 MonitorState state; // the one record, alive for the whole process
 }
 
-int main() { std::exit(monitorMain(state, platform::moduleInstance())); }
+int main() {
+    std::exit(monitorMain(state, platform::moduleInstance()));
+}

@@ -32,8 +32,7 @@ void changeUnit(MonitorState& s) {
     s.unitMinutes = std::difftime(s.endTime, s.unitStartTime) / SecondsPerMinute;
     s.unitStartTime = platform::currentTime();
     if (s.firstRun == 0) {
-        s.frameMinutes =
-            s.unitFrames > 0 ? static_cast<float>(s.unitMinutes / s.unitFrames) : 0.0f;
+        s.frameMinutes = s.unitFrames > 0 ? static_cast<float>(s.unitMinutes / s.unitFrames) : 0.0f;
         if (s.logEnabled == 1) {
             writeUnitEntry(s);
         }

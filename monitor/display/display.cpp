@@ -88,7 +88,9 @@ void createFontLists(MonitorState& s) {
     platform::buildFontLists(s.deviceContext, FontFirstCharacter, FontListCount, s.fontListBase);
 }
 
-void deleteFontLists(MonitorState& s) { platform::deleteLists(s.fontListBase, FontListCount); }
+void deleteFontLists(MonitorState& s) {
+    platform::deleteLists(s.fontListBase, FontListCount);
+}
 
 void drawStatusFrame(MonitorState& s) {
     platform::clearFrame();
@@ -135,8 +137,7 @@ void applyTrayMode(MonitorState& s) {
 void refreshTrayTip(MonitorState& s) {
     formatText(s.trayIcon.tip, sizeof s.trayIcon.tip,
                "CPU#: %d    WU#: %d\nName: %s\nCore: %s     Points: %d\n%d%% Completed",
-               s.cpuNumber, s.unitCount, s.unitName, s.coreName, s.unitPoints,
-               s.progressPercent);
+               s.cpuNumber, s.unitCount, s.unitName, s.coreName, s.unitPoints, s.progressPercent);
     if (s.window == nullptr) {
         return; // silent mode has no icon
     }

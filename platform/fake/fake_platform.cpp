@@ -23,13 +23,19 @@ int deviceToken = 0;
 int contextToken = 0;
 int iconToken = 0;
 
-void record(const std::string& call) { instance().calls.push_back(call); }
+void record(const std::string& call) {
+    instance().calls.push_back(call);
+}
 
 } // namespace
 
-Platform& platform() { return instance(); }
+Platform& platform() {
+    return instance();
+}
 
-void reset() { instance() = Platform{}; }
+void reset() {
+    instance() = Platform{};
+}
 
 void queueEvent(platform::WindowEvent event) {
     QueuedMessage message;
@@ -72,9 +78,15 @@ void sleepMilliseconds(int milliseconds) {
     }
 }
 
-NativeHandle moduleInstance() { return nullptr; }
-void setIdlePriority() { fake::record("setIdlePriority"); }
-const char* appendTextMode() { return "a"; }
+NativeHandle moduleInstance() {
+    return nullptr;
+}
+void setIdlePriority() {
+    fake::record("setIdlePriority");
+}
+const char* appendTextMode() {
+    return "a";
+}
 
 bool takeMessage(Message& message) {
     Platform& p = fake::platform();
@@ -113,18 +125,28 @@ void registerWindowClass(NativeHandle, const char* className, int iconResource,
                  std::to_string(iconResource));
 }
 
-NativeHandle createStatusWindow(NativeHandle, const char* className, const char* title,
-                                int width, int height) {
+NativeHandle createStatusWindow(NativeHandle, const char* className, const char* title, int width,
+                                int height) {
     fake::record(std::string("createStatusWindow ") + className + " " + title + " " +
                  std::to_string(width) + "x" + std::to_string(height));
     return fake::platform().createWindowFails ? nullptr : &fake::windowToken;
 }
 
-void keepWindowOnTop(NativeHandle) { fake::record("keepWindowOnTop"); }
-void hideWindow(NativeHandle) { fake::record("hideWindow"); }
-void showWindowRestored(NativeHandle) { fake::record("showWindowRestored"); }
-void bringToForeground(NativeHandle) { fake::record("bringToForeground"); }
-void destroyWindow(NativeHandle) { fake::record("destroyWindow"); }
+void keepWindowOnTop(NativeHandle) {
+    fake::record("keepWindowOnTop");
+}
+void hideWindow(NativeHandle) {
+    fake::record("hideWindow");
+}
+void showWindowRestored(NativeHandle) {
+    fake::record("showWindowRestored");
+}
+void bringToForeground(NativeHandle) {
+    fake::record("bringToForeground");
+}
+void destroyWindow(NativeHandle) {
+    fake::record("destroyWindow");
+}
 
 void showMessageBox(NativeHandle owner, const char* text, const char* caption) {
     fake::record("showMessageBox");
@@ -150,18 +172,32 @@ void swapBuffers(NativeHandle) {
     ++fake::platform().framesSwapped;
 }
 
-void clearFrame() { fake::record("clearFrame"); }
-void resetModelView(float, float, float) { fake::record("resetModelView"); }
-void drawQuad(const Vertex (&)[4]) { fake::record("drawQuad"); }
-void setColour(float, float, float) { fake::record("setColour"); }
-void setRasterPosition(float, float) { fake::record("setRasterPosition"); }
+void clearFrame() {
+    fake::record("clearFrame");
+}
+void resetModelView(float, float, float) {
+    fake::record("resetModelView");
+}
+void drawQuad(const Vertex (&)[4]) {
+    fake::record("drawQuad");
+}
+void setColour(float, float, float) {
+    fake::record("setColour");
+}
+void setRasterPosition(float, float) {
+    fake::record("setRasterPosition");
+}
 
 void drawListText(const char* text, int length, std::uint32_t) {
     fake::platform().drawnTexts.emplace_back(text, static_cast<std::size_t>(length));
 }
 
-std::uint32_t generateLists(int) { return 1; }
-void deleteLists(std::uint32_t, int) { fake::record("deleteLists"); }
+std::uint32_t generateLists(int) {
+    return 1;
+}
+void deleteLists(std::uint32_t, int) {
+    fake::record("deleteLists");
+}
 
 NativeHandle loadSmallIcon(NativeHandle, int iconResource) {
     fake::record("loadSmallIcon " + std::to_string(iconResource));
@@ -169,8 +205,7 @@ NativeHandle loadSmallIcon(NativeHandle, int iconResource) {
 }
 
 void notifyTray(TrayAction action, const TrayIcon& icon) {
-    static const char* const names[] = {"notifyTray add", "notifyTray modify",
-                                        "notifyTray delete"};
+    static const char* const names[] = {"notifyTray add", "notifyTray modify", "notifyTray delete"};
     fake::record(names[static_cast<int>(action)]);
     fake::platform().trayRecords.push_back(icon);
 }
@@ -183,11 +218,15 @@ void readProcessorInfo(char* name, int nameSize, std::uint32_t* megahertz) {
     }
 }
 
-std::uint64_t physicalMemory() { return fake::platform().memory; }
+std::uint64_t physicalMemory() {
+    return fake::platform().memory;
+}
 
 } // namespace platform
 
-int cpuidAvailable() { return fake::platform().hasCpuid; }
+int cpuidAvailable() {
+    return fake::platform().hasCpuid;
+}
 
 std::uint32_t queryCpuid(CpuidResult* result) {
     Platform& p = fake::platform();
@@ -196,8 +235,7 @@ std::uint32_t queryCpuid(CpuidResult* result) {
     }
     std::memset(result, 0, sizeof *result);
     std::memcpy(result->vendor, p.vendor.data(),
-                p.vendor.size() < sizeof result->vendor ? p.vendor.size()
-                                                        : sizeof result->vendor);
+                p.vendor.size() < sizeof result->vendor ? p.vendor.size() : sizeof result->vendor);
     if (p.highestLeaf > 0) {
         result->signature = p.signature;
         result->features = p.features;

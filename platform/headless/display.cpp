@@ -28,7 +28,9 @@ void showWindowRestored(NativeHandle) {}
 void bringToForeground(NativeHandle) {}
 void destroyWindow(NativeHandle) {}
 
-GlContext createGlContext(NativeHandle) { return {}; }
+GlContext createGlContext(NativeHandle) {
+    return {};
+}
 void destroyGlContext(NativeHandle, NativeHandle, NativeHandle) {}
 void buildFontLists(NativeHandle, int, int, std::uint32_t) {}
 void swapBuffers(NativeHandle) {}
@@ -39,10 +41,14 @@ void drawQuad(const Vertex (&)[4]) {}
 void setColour(float, float, float) {}
 void setRasterPosition(float, float) {}
 void drawListText(const char*, int, std::uint32_t) {}
-std::uint32_t generateLists(int) { return 0; }
+std::uint32_t generateLists(int) {
+    return 0;
+}
 void deleteLists(std::uint32_t, int) {}
 
-NativeHandle loadSmallIcon(NativeHandle, int) { return nullptr; }
+NativeHandle loadSmallIcon(NativeHandle, int) {
+    return nullptr;
+}
 void notifyTray(TrayAction, const TrayIcon&) {}
 
 } // namespace platform

@@ -5,7 +5,9 @@
 
 namespace platform {
 
-std::time_t currentTime() { return std::time(nullptr); }
+std::time_t currentTime() {
+    return std::time(nullptr);
+}
 
 void sleepMilliseconds(int milliseconds) {
     timespec rest{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};

@@ -14,7 +14,9 @@
 #define VIGILON_HAS_CPUID 0
 #endif
 
-int cpuidAvailable() { return VIGILON_HAS_CPUID && __get_cpuid_max(0, nullptr) != 0 ? 1 : 0; }
+int cpuidAvailable() {
+    return VIGILON_HAS_CPUID && __get_cpuid_max(0, nullptr) != 0 ? 1 : 0;
+}
 
 std::uint32_t queryCpuid(CpuidResult* result) {
 #if VIGILON_HAS_CPUID

@@ -13,7 +13,9 @@ volatile std::sig_atomic_t signalledQuit = 0;
 std::deque<int> postedQuits;
 bool handlersInstalled = false;
 
-extern "C" void onQuitSignal(int) { signalledQuit = 1; }
+extern "C" void onQuitSignal(int) {
+    signalledQuit = 1;
+}
 
 void installHandlers() {
     if (handlersInstalled) {
@@ -48,6 +50,8 @@ bool takeMessage(Message& message) {
 
 void dispatchMessage(Message&) {}
 
-void postQuit(int exitCode) { postedQuits.push_back(exitCode); }
+void postQuit(int exitCode) {
+    postedQuits.push_back(exitCode);
+}
 
 } // namespace platform

@@ -5,7 +5,9 @@
 
 namespace platform {
 
-NativeHandle moduleInstance() { return nullptr; }
+NativeHandle moduleInstance() {
+    return nullptr;
+}
 
 void setIdlePriority() {
     setpriority(PRIO_PROCESS, 0, 19);
@@ -15,6 +17,8 @@ void setIdlePriority() {
 #endif
 }
 
-const char* appendTextMode() { return "a"; }
+const char* appendTextMode() {
+    return "a";
+}
 
 } // namespace platform

@@ -1,0 +1,136 @@
+#include "client_folder.hpp"
+#include "common/settings_file.hpp"
+#include "common/text.hpp"
+#include "monitor/settings.hpp"
+
+#include <climits>
+
+using Settings = ClientFolder;
+
+TEST_F(Settings, MissingFileGivesDefaults) {
+    EXPECT_EQ(readSettings(state_), 0);
+    EXPECT_EQ(state_.cpuNumber, 1);
+    EXPECT_EQ(state_.updateTicks, 5);
+    EXPECT_EQ(state_.alwaysOnTop, 0);
+    EXPECT_EQ(state_.logEnabled, 1);
+    EXPECT_EQ(state_.serverLinkEnabled + state_.trayMode + state_.remoteControlEnabled +
+                  state_.statsSiteEnabled + state_.silentMode,
+              0);
+    EXPECT_STREQ(state_.serverAddress, "");
+}
+
+TEST_F(Settings, AbsentKeysKeepStartValues) {
+    write("vigilon.ini", "[Vigilon setup]\n\nontop 1\n");
+    EXPECT_EQ(readSettings(state_), 1);
+    EXPECT_EQ(state_.updateTicks, 0);
+    EXPECT_EQ(state_.cpuNumber, 0);
+    EXPECT_EQ(state_.logEnabled, 0);
+    EXPECT_EQ(state_.alwaysOnTop, 1);
+}
+
+struct DelayCase {
+    const char* file;
+    int ticks;
+};
+
+TEST_F(Settings, DelayBecomesTicks) {
+    const DelayCase cases[] = {
+        {"delay 5\n", 3000},
+        {"delay 0\n", 600},
+        {"delay -3\n", 600},
+        {"delay x\n", 600},                        // unreadable: raised to one minute
+        {"delays 2\n", 1200},                      // only five letters decide
+        {"Delay 2\n", 0},                          // keys are case-sensitive
+        {" delay 2\n", 0},                         // a leading blank hides the key
+        {"delay 99999999\n", INT_MAX / 600 * 600}, // clamped, never overflowing
+        {"delay 2\r\ncpunum 3\r\n", 1200},
+    };
+    for (const DelayCase& c : cases) {
+        state_ = MonitorState{};
+        write("vigilon.ini", c.file);
+        readSettings(state_);
+        EXPECT_EQ(state_.updateTicks, c.ticks) << c.file;
+    }
+}
+
+TEST_F(Settings, WrittenFileReadsBackInBothPrograms) {
+    SetupSettings written;
+    written.delayMinutes = 3;
+    written.cpuNumber = 4;
+    written.alwaysOnTop = 1;
+    written.logEnabled = 1;
+    written.trayMode = 1;
+    written.serverLinkEnabled = 1;
+    copyText(written.serverAddress, "192.168.1.20");
+    written.remoteControlEnabled = 1;
+    copyText(written.serviceName, "FAH@C:\\Program Files\\FAH\\FAH502-Console.exe");
+    written.statsSiteEnabled = 1;
+    written.silentMode = 1;
+    ASSERT_EQ(writeSettings(written), 1);
+    EXPECT_EQ(read("vigilon.ini"),
+              "[Vigilon setup]\n\ndelay 3\ncpunum 4\nontop 1\nfhlog 1\nquiet 1\nstats 1\n"
+              "ipadd 192.168.1.20\nservc 1\nspath FAH@C:\\Program Files\\FAH\\FAH502-Console.exe\n"
+              "vant! 1\nnowin 1\n");
+
+    ASSERT_EQ(readSettings(state_), 1);
+    EXPECT_EQ(state_.updateTicks, 1800);
+    EXPECT_EQ(state_.cpuNumber, 4);
+    EXPECT_EQ(state_.trayMode, 1);
+    EXPECT_STREQ(state_.serverAddress, "192.168.1.20");
+    EXPECT_EQ(state_.remoteControlEnabled, 1);
+    EXPECT_STREQ(state_.serviceName, "FAH@C:\\Program Files\\FAH\\FAH502-Console.exe");
+    EXPECT_EQ(state_.statsSiteEnabled, 1);
+    EXPECT_EQ(state_.silentMode, 1);
+
+    SetupSettings readBack;
+    ASSERT_EQ(readSetupSettings(readBack), 1);
+    EXPECT_EQ(readBack.delayMinutes, 3);
+    EXPECT_STREQ(readBack.serverAddress, "192.168.1.20");
+    EXPECT_STREQ(readBack.serviceName, written.serviceName);
+}
+
+TEST_F(Settings, EmptyTextValuesStayOnTheirLine) {
+    SetupSettings written;
+    written.remoteControlEnabled = 1;
+    written.statsSiteEnabled = 1;
+    ASSERT_EQ(writeSettings(written), 1);
+    readSettings(state_);
+    EXPECT_STREQ(state_.serverAddress, "");
+    EXPECT_EQ(state_.remoteControlEnabled, 1);
+    EXPECT_STREQ(state_.serviceName, "");
+    EXPECT_EQ(state_.statsSiteEnabled, 1);
+
+    SetupSettings readBack;
+    readSetupSettings(readBack);
+    EXPECT_STREQ(readBack.serverAddress, "");
+    EXPECT_EQ(readBack.remoteControlEnabled, 1);
+}
+
+TEST_F(Settings, TextValuesAreBoundedAndTrimmed) {
+    std::string longAddress(100, '7');
+    std::string longService(400, 's');
+    write("vigilon.ini", "ipadd " + longAddress + " extra\r\nspath  " + longService +
+                             "  \r\nservc 1\r\nipad\nstats 1\n");
+    readSettings(state_);
+    EXPECT_EQ(std::string(state_.serverAddress), longAddress.substr(0, 63));
+    EXPECT_EQ(std::string(state_.serviceName), longService.substr(0, 255));
+    EXPECT_EQ(state_.remoteControlEnabled, 1);
+    EXPECT_EQ(state_.serverLinkEnabled, 1);
+}
+
+TEST_F(Settings, SetupReaderAcceptsItsOwnKeys) {
+    write("vigilon.ini",
+          "score 7\nusern Someone Else\nteam# 55\nipadd 10.0.0.1234567890123456789012345678\n");
+    SetupSettings s;
+    ASSERT_EQ(readSetupSettings(s), 1);
+    EXPECT_EQ(s.score, 7);
+    EXPECT_STREQ(s.userName, "Someone");
+    EXPECT_EQ(s.teamNumber, 55);
+    EXPECT_EQ(std::string(s.serverAddress).size(), 31u);
+
+    std::filesystem::remove("vigilon.ini");
+    SetupSettings untouched;
+    EXPECT_EQ(readSetupSettings(untouched), 0);
+    EXPECT_EQ(untouched.delayMinutes, 1);
+    EXPECT_EQ(untouched.logEnabled, 1);
+}
