@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what the Linux build, its tests and the demo need (Debian 12).
+set -euo pipefail
+packages=(cmake make g++ clang libgtest-dev libbenchmark-dev libcurl4-openssl-dev
+          python3 util-linux procps)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"

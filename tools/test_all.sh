@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds and runs every test: Linux (GCC, then
+# AddressSanitizer + UndefinedBehaviorSanitizer, then Clang) and Windows
+# (MinGW-w64 i686 and x86_64, under Wine).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash tools/install_deps.sh
+
+for preset in linux linux-asan linux-clang; do
+    echo "== $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j 2
+    ctest --preset "$preset" --timeout 300 -j 2
+done
+
+if [ "${VIGILON_SKIP_WINDOWS:-0}" != 1 ]; then
+    bash tools/test_windows.sh
+fi
