@@ -14,6 +14,9 @@ for preset in linux linux-asan linux-clang; do
     ctest --preset "$preset" --timeout 300 -j 2
 done
 
+echo "== fuzz"
+bash tools/fuzz.sh
+
 if [ "${VIGILON_SKIP_WINDOWS:-0}" != 1 ]; then
     bash tools/test_windows.sh
 fi
