@@ -18,32 +18,6 @@ int cpuidAvailable() {
     return VIGILON_HAS_CPUID && __get_cpuid_max(0, nullptr) != 0 ? 1 : 0;
 }
 
-std::uint32_t queryCpuid(CpuidResult* result) {
-#if VIGILON_HAS_CPUID
-    if (cpuidAvailable() == 0) {
-        return 0;
-    }
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    __cpuid(0, eax, ebx, ecx, edx);
-    std::memcpy(result->vendor, &ebx, 4);
-    std::memcpy(result->vendor + 4, &edx, 4);
-    std::memcpy(result->vendor + 8, &ecx, 4);
-    result->terminator = 0;
-    result->signature = 0;
-    result->features = 0;
-    std::uint32_t highest = eax;
-    if (highest > 0) {
-        __cpuid(1, eax, ebx, ecx, edx);
-        result->signature = eax;
-        result->features = edx;
-    }
-    return highest;
-#else
-    (void)result;
-    return 0;
-#endif
-}
-
 namespace platform {
 namespace {
 
