@@ -3,6 +3,7 @@
 #pragma once
 
 #include "monitor/monitor_state.hpp"
+#include "platform/fake/fake_network.hpp"
 #include "platform/fake/fake_platform.hpp"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@ class ClientFolder : public ::testing::Test {
 protected:
     void SetUp() override {
         fake::reset();
+        fake::resetNetwork();
         std::random_device random;
         root_ = std::filesystem::temp_directory_path() /
                 ("vigilon-test-" + std::to_string(random()) + std::to_string(random()));
@@ -38,7 +40,7 @@ protected:
     }
 
     static std::string read(const std::string& name) {
-        std::ifstream file(name, std::ios::binary);
+        std::ifstream file(name); // text mode: a CR LF line end reads as \n on Windows
         return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     }
 

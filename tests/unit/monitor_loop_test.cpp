@@ -128,15 +128,18 @@ TEST_F(MonitorLoop, CloseRequestShutsDownInOrder) {
 }
 
 TEST_F(MonitorLoop, ServerStopEndsAtTheNextIdlePass) {
-    write("vigilon.ini", "fhlog 2\nstats 1\nquiet 1\n");
-    fake::platform().onSleep = [this](int done) {
-        if (done == 2) {
-            state_.lastServerCommand = 1;
-        }
-    };
+    write("vigilon.ini", "fhlog 2\nstats 1\nquiet 1\nipadd 127.0.0.1\n");
+    fake::acceptConnections();
+    fake::queueReceive("greeting");
+    fake::queueReceive(std::string(1, '\0')); // start-up: carry on
+    fake::queueReceive("greeting");
+    fake::queueReceive("\x01"); // first update: stop
     EXPECT_EQ(monitorMain(state_, nullptr), 0);
-    EXPECT_EQ(fake::platform().sleeps, 2);
+    EXPECT_EQ(fake::platform().sleeps, 1);
     EXPECT_EQ(state_.monitorClosing, 1);
+    const std::string& sent = fake::network().sent;
+    ASSERT_EQ(sent.size(), 3u * 2048u);
+    EXPECT_EQ(sent.substr(2 * 2048, 19), "0 1 12 p2665_IBX 1 ");
     std::string log = read(EventLogFileName);
     EXPECT_EQ(log.find("Vigilon v1.1"), std::string::npos); // fhlog 2: no banner
     EXPECT_NE(log.find("Vigilon stats after shutdown"), std::string::npos);

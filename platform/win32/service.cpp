@@ -1,0 +1,63 @@
+// Service control with the system's net.exe: "net stop "<name>"" and
+// "net start "<name>"", started directly with CreateProcessA (no cmd.exe, so
+// nothing in the name is read as a command) and waited for with a limit.
+#include "platform/service.hpp"
+
+#include "common/text.hpp"
+
+#include <cstring>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace platform {
+
+int runServiceCommand(ServiceAction action, const char* serviceName, int timeoutMilliseconds) {
+    if (serviceName == nullptr || std::strchr(serviceName, '"') != nullptr) {
+        return -1; // a double quote cannot be carried inside the quoted argument
+    }
+    // The full path, so the program is never looked for anywhere else.
+    char systemFolder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(systemFolder, sizeof systemFolder);
+    if (length == 0 || length >= sizeof systemFolder) {
+        return -1;
+    }
+    char application[MAX_PATH + 16];
+    formatText(application, sizeof application, "%s\\net.exe", systemFolder);
+    // Backslashes right before the closing quote are doubled, so that the
+    // quote ends the argument instead of being escaped by them.
+    std::size_t trailing = 0;
+    for (std::size_t end = std::strlen(serviceName); end > 0 && serviceName[end - 1] == '\\';
+         --end) {
+        ++trailing;
+    }
+    // Room for a name of 256 characters even with every one doubled: never cut.
+    char commandLine[600];
+    formatText(commandLine, sizeof commandLine, "net %s \"%s%.*s\"",
+               action == ServiceAction::Stop ? "stop" : "start", serviceName,
+               static_cast<int>(trailing), serviceName + std::strlen(serviceName) - trailing);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(application, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process)) {
+        return -1;
+    }
+    DWORD limit = timeoutMilliseconds > 0 ? static_cast<DWORD>(timeoutMilliseconds) : 0;
+    int result = -1;
+    if (WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0) {
+        DWORD exitCode = 0;
+        if (GetExitCodeProcess(process.hProcess, &exitCode)) {
+            result = static_cast<int>(exitCode);
+        }
+    } else {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+} // namespace platform

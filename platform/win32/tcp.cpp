@@ -1,0 +1,132 @@
+// Winsock 2. The library is started only when the core asks for it (after a
+// socket creation reported WSANOTINITIALISED); errors are WSAGetLastError's.
+#include "platform/tcp.hpp"
+
+#define WIN32_LEAN_AND_MEAN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+namespace platform {
+namespace {
+
+SOCKET nativeOf(SocketHandle socket) {
+    return static_cast<SOCKET>(socket);
+}
+
+// Winsock reads a time limit of 0 as none at all, so the shortest is 1 ms.
+DWORD limitOf(int timeoutMilliseconds) {
+    return timeoutMilliseconds > 0 ? static_cast<DWORD>(timeoutMilliseconds) : 1;
+}
+
+void setTimeLimit(SOCKET s, int option, int timeoutMilliseconds) {
+    DWORD limit = limitOf(timeoutMilliseconds);
+    setsockopt(s, SOL_SOCKET, option, reinterpret_cast<const char*>(&limit), sizeof limit);
+}
+
+// Waits for a non-blocking connect to finish; 0 or the error number.
+int awaitConnect(SOCKET s, int timeoutMilliseconds) {
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    DWORD limit = limitOf(timeoutMilliseconds);
+    timeval wait{static_cast<long>(limit / 1000), static_cast<long>(limit % 1000) * 1000};
+    int ready = select(0, nullptr, &writable, &failed, &wait);
+    if (ready == SOCKET_ERROR) {
+        return WSAGetLastError();
+    }
+    if (ready == 0) {
+        return WSAETIMEDOUT;
+    }
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) ==
+        SOCKET_ERROR) {
+        return WSAGetLastError();
+    }
+    if (error == 0 && FD_ISSET(s, &failed)) {
+        error = WSAECONNREFUSED;
+    }
+    return error;
+}
+
+} // namespace
+
+int startSocketLibrary(std::uint16_t version) {
+    WSADATA data;
+    return WSAStartup(version, &data); // the error itself, never 0 on failure
+}
+
+void stopSocketLibrary() {
+    WSACleanup();
+}
+
+SocketHandle createTcpSocket(int& error) {
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return NoSocket;
+    }
+    return static_cast<SocketHandle>(s);
+}
+
+int connectTcp(SocketHandle socket, const char* dottedAddress, std::uint16_t port,
+               int timeoutMilliseconds) {
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(port);
+    peer.sin_addr.s_addr = dottedAddress != nullptr && dottedAddress[0] != '\0'
+                               ? inet_addr(dottedAddress)
+                               : INADDR_NONE;
+    if (peer.sin_addr.s_addr == INADDR_NONE) {
+        return WSAEINVAL; // not a dotted IPv4 address; names are never looked up
+    }
+    SOCKET s = nativeOf(socket);
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+        return WSAGetLastError();
+    }
+    int error = 0;
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
+        error = WSAGetLastError();
+        if (error == WSAEWOULDBLOCK) {
+            error = awaitConnect(s, timeoutMilliseconds);
+        }
+    }
+    u_long blocking = 0;
+    if (ioctlsocket(s, FIONBIO, &blocking) == SOCKET_ERROR && error == 0) {
+        error = WSAGetLastError();
+    }
+    return error;
+}
+
+int sendSome(SocketHandle socket, const char* data, int length, int timeoutMilliseconds,
+             int& error) {
+    SOCKET s = nativeOf(socket);
+    setTimeLimit(s, SO_SNDTIMEO, timeoutMilliseconds);
+    int count = ::send(s, data, length, 0);
+    if (count == SOCKET_ERROR) {
+        error = WSAGetLastError();
+        return -1;
+    }
+    return count;
+}
+
+int receiveSome(SocketHandle socket, char* buffer, int size, int timeoutMilliseconds, int& error) {
+    SOCKET s = nativeOf(socket);
+    setTimeLimit(s, SO_RCVTIMEO, timeoutMilliseconds);
+    int count = ::recv(s, buffer, size, 0);
+    if (count == SOCKET_ERROR) {
+        error = WSAGetLastError();
+        return -1;
+    }
+    return count;
+}
+
+void closeSocket(SocketHandle socket) {
+    closesocket(nativeOf(socket));
+}
+
+} // namespace platform
