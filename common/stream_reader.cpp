@@ -48,6 +48,8 @@ void discardLinePiece(std::FILE* stream, char* buffer, int size) {
     }
 }
 
+namespace {
+
 // Accumulates decimal digits from next() until a non-digit, saturating into
 // the int range. Returns the first character that is not part of the number.
 template <typename Next> int readDecimal(int c, Next next, bool& digits, int& result) {
@@ -69,6 +71,8 @@ template <typename Next> int readDecimal(int c, Next next, bool& digits, int& re
     result = static_cast<int>(value > INT_MAX ? INT_MAX : (value < INT_MIN ? INT_MIN : value));
     return c;
 }
+
+} // namespace
 
 bool scanInteger(std::FILE* stream, int* value) {
     if (skipWhiteSpace(stream) == EOF) {

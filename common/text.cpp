@@ -4,6 +4,14 @@
 #include <cstdio>
 
 std::size_t formatText(char* dst, std::size_t capacity, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::size_t stored = formatTextList(dst, capacity, format, args);
+    va_end(args);
+    return stored;
+}
+
+std::size_t formatTextList(char* dst, std::size_t capacity, const char* format, va_list args) {
     if (dst == nullptr || capacity == 0) {
         return 0;
     }
@@ -11,10 +19,7 @@ std::size_t formatText(char* dst, std::size_t capacity, const char* format, ...)
     if (format == nullptr) {
         return 0;
     }
-    va_list args;
-    va_start(args, format);
     int written = std::vsnprintf(dst, capacity, format, args);
-    va_end(args);
     dst[capacity - 1] = '\0';
     if (written < 0) {
         dst[0] = '\0';

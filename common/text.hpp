@@ -2,6 +2,7 @@
 // Every write into a char array of the programs goes through formatText.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 
 #if defined(__GNUC__)
@@ -15,6 +16,10 @@
 // cut. Returns the number of characters stored.
 std::size_t formatText(char* dst, std::size_t capacity, const char* format, ...)
     VIGILON_PRINTF(3, 4);
+
+// The same with a va_list, for formatting functions of their own.
+std::size_t formatTextList(char* dst, std::size_t capacity, const char* format, va_list args)
+    VIGILON_PRINTF(3, 0);
 
 // Copies src (null counts as empty) through formatText.
 std::size_t copyText(char* dst, std::size_t capacity, const char* src);

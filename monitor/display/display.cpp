@@ -8,7 +8,6 @@
 #include "platform/tray.hpp"
 
 #include <cstdarg>
-#include <cstdio>
 
 namespace {
 
@@ -45,14 +44,9 @@ void drawText(const MonitorState& s, const char* format, ...) {
     char text[256];
     va_list args;
     va_start(args, format);
-    int length = std::vsnprintf(text, sizeof text, format, args);
+    std::size_t length = formatTextList(text, sizeof text, format, args);
     va_end(args);
-    text[sizeof text - 1] = '\0';
-    if (length < 0) {
-        return;
-    }
-    length = length < static_cast<int>(sizeof text) ? length : static_cast<int>(sizeof text) - 1;
-    platform::drawListText(text, length, s.fontListBase);
+    platform::drawListText(text, static_cast<int>(length), s.fontListBase);
 }
 
 void drawPanelAndBar(const MonitorState& s) {
