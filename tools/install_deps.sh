@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Linux build, its tests and the demo need (Debian 12).
 set -euo pipefail
-packages=(cmake make g++ clang libgtest-dev libbenchmark-dev libcurl4-openssl-dev
+packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
+          libcurl4-openssl-dev
           python3 util-linux procps)
 missing=()
 for package in "${packages[@]}"; do
