@@ -20,7 +20,9 @@ std::size_t formatTextList(char* dst, std::size_t capacity, const char* format, 
         return 0;
     }
     int written = std::vsnprintf(dst, capacity, format, args);
-    dst[capacity - 1] = '\0';
+    if (written < 0 || static_cast<std::size_t>(written) >= capacity) {
+        dst[capacity - 1] = '\0'; // cut: terminated even where vsnprintf would not
+    }
     if (written < 0) {
         dst[0] = '\0';
         return 0;

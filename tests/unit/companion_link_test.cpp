@@ -85,17 +85,22 @@ TEST_F(CompanionLinkTest, ExchangeOrderAndTheRecordsExactText) {
 }
 
 TEST_F(CompanionLinkTest, AGreetingsTailStaysBehindTheRecordsZero) {
-    fake::queueReceive(std::string(300, 'G'));
-    fake::queueReceive(std::string(1, '\0'));
-    exchangeStatus(state_);
-    const std::string& sent = fake::network().sent;
-    ASSERT_EQ(sent.size(), MessageSize);
-    const std::string record = recordOf(sent);
-    ASSERT_LT(record.size(), 299u);
-    EXPECT_EQ(sent[record.size()], '\0');
-    EXPECT_EQ(sent.substr(record.size() + 1, 300 - record.size() - 1),
-              std::string(300 - record.size() - 1, 'G'));
-    EXPECT_EQ(sent.substr(300), std::string(MessageSize - 300, '\0'));
+    const std::size_t sizes[] = {300, MessageSize}; // a greeting that fills the whole buffer too
+    for (std::size_t size : sizes) {
+        fake::resetNetwork();
+        fake::acceptConnections();
+        fake::queueReceive(std::string(size, 'G'));
+        fake::queueReceive(std::string(1, '\0'));
+        exchangeStatus(state_);
+        const std::string& sent = fake::network().sent;
+        ASSERT_EQ(sent.size(), MessageSize);
+        const std::string record = recordOf(sent);
+        ASSERT_LT(record.size(), 299u);
+        EXPECT_EQ(sent[record.size()], '\0');
+        EXPECT_EQ(sent.substr(record.size() + 1, size - record.size() - 1),
+                  std::string(size - record.size() - 1, 'G'));
+        EXPECT_EQ(sent.substr(size), std::string(MessageSize - size, '\0'));
+    }
 }
 
 TEST_F(CompanionLinkTest, EmptyTextFieldsLeaveTwoBlanksSideBySide) {
