@@ -3,6 +3,7 @@
 #include "common/stream_reader.hpp"
 #include "common/text.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -85,25 +86,17 @@ int readSettingsFile(const SettingKey* keys, std::size_t keyCount, std::FILE*& s
 }
 
 int readSetupSettings(SetupSettings& s) {
-    const SettingKey keys[] = {
-        {"delay", SettingConversion::Minutes, &s.delayMinutes, nullptr, 0},
-        {"cpunum", SettingConversion::Integer, &s.cpuNumber, nullptr, 0},
-        {"ontop", SettingConversion::Integer, &s.alwaysOnTop, nullptr, 0},
-        {"fhlog", SettingConversion::Integer, &s.logEnabled, nullptr, 0},
-        {"stats", SettingConversion::Integer, &s.serverLinkEnabled, nullptr, 0},
-        {"quiet", SettingConversion::Integer, &s.trayMode, nullptr, 0},
-        {"spath", SettingConversion::LineText, nullptr, s.serviceName, sizeof s.serviceName},
-        {"ipadd", SettingConversion::Word, nullptr, s.serverAddress, sizeof s.serverAddress},
-        {"servc", SettingConversion::Integer, &s.remoteControlEnabled, nullptr, 0},
-        {"vant!", SettingConversion::Integer, &s.statsSiteEnabled, nullptr, 0},
-        {"nowin", SettingConversion::Integer, &s.silentMode, nullptr, 0},
-        {"score", SettingConversion::Integer, &s.score, nullptr, 0},
-        {"usern", SettingConversion::Word, nullptr, s.userName, sizeof s.userName},
-        {"team#", SettingConversion::Integer, &s.teamNumber, nullptr, 0},
-    };
+    std::array<SettingKey, SharedSettingKeyCount + 3> keys{};
+    auto shared = sharedSettingKeys(s, s.delayMinutes);
+    std::copy(shared.begin(), shared.end(), keys.begin());
+    keys[SharedSettingKeyCount] = {"score", SettingConversion::Integer, &s.score, nullptr, 0};
+    keys[SharedSettingKeyCount + 1] = {"usern", SettingConversion::Word, nullptr, s.userName,
+                                       sizeof s.userName};
+    keys[SharedSettingKeyCount + 2] = {"team#", SettingConversion::Integer, &s.teamNumber, nullptr,
+                                       0};
     std::FILE* stream = nullptr;
     char lineBuffer[512];
-    return readSettingsFile(keys, sizeof keys / sizeof keys[0], stream, lineBuffer);
+    return readSettingsFile(keys.data(), keys.size(), stream, lineBuffer);
 }
 
 int writeSettings(const SetupSettings& s) {

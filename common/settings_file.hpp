@@ -3,6 +3,7 @@
 // its reader and writer.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdio>
 
@@ -22,6 +23,29 @@ struct SettingKey {
     char* text;           // target of Word and LineText
     std::size_t capacity; // size of text
 };
+
+// The eleven keys both programs read, in the order the writer writes them,
+// aimed at a record with the settings' member names; the delay goes to
+// delayMinutes.
+inline constexpr std::size_t SharedSettingKeyCount = 11;
+
+template <typename Record>
+std::array<SettingKey, SharedSettingKeyCount> sharedSettingKeys(Record& r, int& delayMinutes) {
+    using C = SettingConversion;
+    return {{
+        {"delay", C::Minutes, &delayMinutes, nullptr, 0},
+        {"cpunum", C::Integer, &r.cpuNumber, nullptr, 0},
+        {"ontop", C::Integer, &r.alwaysOnTop, nullptr, 0},
+        {"fhlog", C::Integer, &r.logEnabled, nullptr, 0},
+        {"quiet", C::Integer, &r.trayMode, nullptr, 0},
+        {"stats", C::Integer, &r.serverLinkEnabled, nullptr, 0},
+        {"ipadd", C::Word, nullptr, r.serverAddress, sizeof r.serverAddress},
+        {"servc", C::Integer, &r.remoteControlEnabled, nullptr, 0},
+        {"spath", C::LineText, nullptr, r.serviceName, sizeof r.serviceName},
+        {"vant!", C::Integer, &r.statsSiteEnabled, nullptr, 0},
+        {"nowin", C::Integer, &r.silentMode, nullptr, 0},
+    }};
+}
 
 // Reads "vigilon.ini" from the current directory with the line-head
 // technique, through stream and the 512-byte lineBuffer. Returns 1 when the

@@ -17,20 +17,8 @@ int ticksForMinutes(int minutes) {
 
 int readSettings(MonitorState& s) {
     int delayMinutes = 0;
-    const SettingKey keys[] = {
-        {"delay", SettingConversion::Minutes, &delayMinutes, nullptr, 0},
-        {"cpunum", SettingConversion::Integer, &s.cpuNumber, nullptr, 0},
-        {"ontop", SettingConversion::Integer, &s.alwaysOnTop, nullptr, 0},
-        {"fhlog", SettingConversion::Integer, &s.logEnabled, nullptr, 0},
-        {"stats", SettingConversion::Integer, &s.serverLinkEnabled, nullptr, 0},
-        {"quiet", SettingConversion::Integer, &s.trayMode, nullptr, 0},
-        {"spath", SettingConversion::LineText, nullptr, s.serviceName, sizeof s.serviceName},
-        {"ipadd", SettingConversion::Word, nullptr, s.serverAddress, sizeof s.serverAddress},
-        {"servc", SettingConversion::Integer, &s.remoteControlEnabled, nullptr, 0},
-        {"vant!", SettingConversion::Integer, &s.statsSiteEnabled, nullptr, 0},
-        {"nowin", SettingConversion::Integer, &s.silentMode, nullptr, 0},
-    };
-    if (readSettingsFile(keys, sizeof keys / sizeof keys[0], s.inputFile, s.lineBuffer) == 0) {
+    auto keys = sharedSettingKeys(s, delayMinutes);
+    if (readSettingsFile(keys.data(), keys.size(), s.inputFile, s.lineBuffer) == 0) {
         s.cpuNumber = 1;
         s.updateTicks = 5; // ticks, not minutes: a quick start without a settings file
         s.alwaysOnTop = 0;
