@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End to end on Windows, under Wine: the built monitor in silent mode in a
-# client folder reads ../unitinfo.txt and writes the start entry of its event
-# log with Windows line ends; it is then ended from outside (silent mode has
-# no other way out). The missing-unit-file case needs a message box, which
+# client folder reads ../unitinfo.txt, writes the start entry of its event
+# log, then the entry of a unit change, with Windows line ends; it is then
+# ended from outside (silent mode has no other way out). The missing-unit-file case needs a message box, which
 # cannot be confirmed without a desktop, so it is not run here.
 # Usage: silent_run.sh <vigilon.exe> <wine> <source-dir>
 set -euo pipefail
@@ -47,7 +47,8 @@ else
         "Download time: November 19 05:56:56" "Due time: November 29 05:56:56" \
         "Progress: 23%  [||________]" >"$work/FAH/unitinfo.txt"
 fi
-printf '%s\r\n' "[Vigilon setup]" "" "delay 1" "fhlog 1" "nowin 1" >"$work/FAH/vigilon/vigilon.ini"
+# No delay line: the unit file is re-read on every idle pass.
+printf '%s\r\n' "[Vigilon setup]" "" "fhlog 1" "nowin 1" >"$work/FAH/vigilon/vigilon.ini"
 cp "$exe" "$work/FAH/vigilon/vigilon.exe"
 
 (cd "$work/FAH/vigilon" && exec "$wine" vigilon.exe) >"$work/wine.txt" 2>&1 &
@@ -63,17 +64,39 @@ for _ in $(seq 600); do
 done
 grep -Eq "$start_line" "$log" 2>/dev/null || fail "no start entry within 120 s"
 kill -0 "$monitor_pid" 2>/dev/null || fail "the monitor ended by itself"
+
+# The client moves on to the next unit, once the first idle pass is over: a
+# change that pass's update sees still belongs to start-up and is counted
+# without a log entry.
+sleep 1
+printf '%s\r\n' "Current Work Unit" "-----------------" "Name: p2665_IBX in water" "Tag: -" \
+    "Download time: November 29 06:00:00" "Due time: December 9 06:00:00" \
+    "Progress: 0%  [__________]" >"$work/FAH/next.txt"
+mv "$work/FAH/next.txt" "$work/FAH/unitinfo.txt"
+stamp='[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}'$'\r''$'
+next_line="^Beginning process for p2665_IBX on $stamp"
+for _ in $(seq 600); do
+    grep -Eq "$next_line" "$log" 2>/dev/null && break
+    kill -0 "$monitor_pid" 2>/dev/null || fail "the monitor ended by itself"
+    sleep 0.2
+done
+grep -Eq "$next_line" "$log" 2>/dev/null || fail "no unit entry within 120 s"
 stop_monitor
 
-# Exactly the start entry: banner, separator, empty line, continuing line,
-# each ended by CR LF.
-[ "$(wc -l <"$log")" -eq 4 ] || fail "expected 4 lines"
-[ "$(grep -c $'\r$' "$log")" -eq 4 ] || fail "every line must end with CR LF"
-[ "$(tr -cd '\r' <"$log" | wc -c)" -eq 4 ] || fail "stray carriage returns"
+# The start entry (banner, separator, empty line, continuing line) and the
+# unit entry (completed, frame time, beginning), each line ended by CR LF.
+[ "$(wc -l <"$log")" -eq 7 ] || fail "expected 7 lines"
+[ "$(grep -c $'\r$' "$log")" -eq 7 ] || fail "every line must end with CR LF"
+[ "$(tr -cd '\r' <"$log" | wc -c)" -eq 7 ] || fail "stray carriage returns"
 sed -n 1p "$log" | grep -q "^Vigilon v1.1" || fail "no banner"
 sed -n 2p "$log" | grep -qx -- "------------------------------------------------"$'\r' ||
     fail "separator"
 sed -n 3p "$log" | grep -qx $'\r' || fail "empty line"
 sed -n 4p "$log" | grep -Eq "$start_line" || fail "continuing line"
+sed -n 5p "$log" | grep -Eq "^PEPTIDE completed in [0-9]+\.[0-9]{6} minutes on $stamp" ||
+    fail "completed line"
+sed -n 6p "$log" | grep -qx "Average frame time: 0.000000 minutes per frame"$'\r' ||
+    fail "frame time line"
+sed -n 7p "$log" | grep -Eq "$next_line" || fail "beginning line"
 [ ! -e "$work/FAH/vigilon/Vantor.html" ] || fail "statistics site contacted"
-echo "wine silent run: start entry logged with CR LF line ends"
+echo "wine silent run: start and unit entries logged with CR LF line ends"
