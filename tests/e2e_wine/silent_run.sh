@@ -54,16 +54,22 @@ cp "$exe" "$work/FAH/vigilon/vigilon.exe"
 (cd "$work/FAH/vigilon" && exec "$wine" vigilon.exe) >"$work/wine.txt" 2>&1 &
 monitor_pid=$!
 
+# Waits until the log holds a line matching $1 while the monitor runs
+# (bounded: 120 s); fails with $2 otherwise.
+await_line() {
+    for _ in $(seq 600); do
+        grep -Eq "$1" "$log" 2>/dev/null && return 0
+        kill -0 "$monitor_pid" 2>/dev/null || fail "the monitor ended by itself"
+        sleep 0.2
+    done
+    fail "$2 within 120 s"
+}
+
 # The start entry is written once, right after the first read of the unit
-# file; wait for its last line to be complete (bounded: 120 s).
-start_line='^Continuing process at 23% for PEPTIDE on [A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}'$'\r''$'
-for _ in $(seq 600); do
-    grep -Eq "$start_line" "$log" 2>/dev/null && break
-    kill -0 "$monitor_pid" 2>/dev/null || fail "the monitor ended by itself"
-    sleep 0.2
-done
-grep -Eq "$start_line" "$log" 2>/dev/null || fail "no start entry within 120 s"
-kill -0 "$monitor_pid" 2>/dev/null || fail "the monitor ended by itself"
+# file; wait for its last line to be complete.
+stamp='[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}'$'\r''$'
+start_line="^Continuing process at 23% for PEPTIDE on $stamp"
+await_line "$start_line" "no start entry"
 
 # The client moves on to the next unit, once the first idle pass is over: a
 # change that pass's update sees still belongs to start-up and is counted
@@ -73,14 +79,8 @@ printf '%s\r\n' "Current Work Unit" "-----------------" "Name: p2665_IBX in wate
     "Download time: November 29 06:00:00" "Due time: December 9 06:00:00" \
     "Progress: 0%  [__________]" >"$work/FAH/next.txt"
 mv "$work/FAH/next.txt" "$work/FAH/unitinfo.txt"
-stamp='[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}'$'\r''$'
 next_line="^Beginning process for p2665_IBX on $stamp"
-for _ in $(seq 600); do
-    grep -Eq "$next_line" "$log" 2>/dev/null && break
-    kill -0 "$monitor_pid" 2>/dev/null || fail "the monitor ended by itself"
-    sleep 0.2
-done
-grep -Eq "$next_line" "$log" 2>/dev/null || fail "no unit entry within 120 s"
+await_line "$next_line" "no unit entry"
 stop_monitor
 
 # The start entry (banner, separator, empty line, continuing line) and the
