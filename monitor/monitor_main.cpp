@@ -27,6 +27,12 @@ void createDisplay(MonitorState& s) {
     if (s.silentMode == 0) {
         s.window = platform::createStatusWindow(s.instance, WindowClassName, ProgramTitle,
                                                 StatusWindowWidth, StatusWindowHeight);
+        if (s.window == nullptr) {
+            // No display to show on: go on as in silent mode, so that logging
+            // and reporting are never lost.
+            s.silentMode = 1;
+            s.trayMode = 0;
+        }
     }
     if (s.trayMode == 0 && s.silentMode == 0) {
         createRenderContext(s);

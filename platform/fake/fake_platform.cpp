@@ -9,6 +9,7 @@
 #include "platform/renderer.hpp"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace fake {
 namespace {
@@ -25,6 +26,17 @@ int iconToken = 0;
 
 void record(const std::string& call) {
     instance().calls.push_back(call);
+}
+
+// A renderer step with its numbers in the shortest exact-enough form.
+void recordStep(const char* name, std::initializer_list<float> values) {
+    std::string step = name;
+    for (float value : values) {
+        char number[32];
+        formatText(number, sizeof number, " %g", static_cast<double>(value));
+        step += number;
+    }
+    instance().renderSteps.push_back(step);
 }
 
 } // namespace
@@ -169,27 +181,37 @@ void buildFontLists(NativeHandle, int first, int count, std::uint32_t listBase) 
 
 void swapBuffers(NativeHandle) {
     fake::record("swapBuffers");
+    fake::recordStep("swap", {});
     ++fake::platform().framesSwapped;
 }
 
 void clearFrame() {
     fake::record("clearFrame");
+    fake::recordStep("clear", {});
 }
-void resetModelView(float, float, float) {
+void resetModelView(float x, float y, float z) {
     fake::record("resetModelView");
+    fake::recordStep("translate", {x, y, z});
 }
-void drawQuad(const Vertex (&)[4]) {
+void drawQuad(const Vertex (&corners)[4]) {
     fake::record("drawQuad");
+    for (const Vertex& v : corners) {
+        fake::recordStep("vertex", {v.red, v.green, v.blue, v.x, v.y, v.z});
+    }
 }
-void setColour(float, float, float) {
+void setColour(float red, float green, float blue) {
     fake::record("setColour");
+    fake::recordStep("colour", {red, green, blue});
 }
-void setRasterPosition(float, float) {
+void setRasterPosition(float x, float y) {
     fake::record("setRasterPosition");
+    fake::recordStep("raster", {x, y});
 }
 
-void drawListText(const char* text, int length, std::uint32_t) {
-    fake::platform().drawnTexts.emplace_back(text, static_cast<std::size_t>(length));
+void drawListText(const char* text, int length, std::uint32_t listBase) {
+    std::string drawn(text, static_cast<std::size_t>(length));
+    fake::platform().drawnTexts.push_back(drawn);
+    fake::platform().renderSteps.push_back("text " + std::to_string(listBase) + " " + drawn);
 }
 
 std::uint32_t generateLists(int) {

@@ -59,6 +59,9 @@ struct Platform {
     std::vector<MessageBoxShown> messageBoxes;
     std::vector<platform::TrayIcon> trayRecords; // the record of each tray call
     std::vector<std::string> drawnTexts;
+    // Every renderer step with its values, e.g. "raster -0.95 0.7" or
+    // "text 1 Name: x" (list base, then the bytes as given).
+    std::vector<std::string> renderSteps;
     int framesSwapped = 0;
 };
 

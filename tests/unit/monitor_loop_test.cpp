@@ -227,3 +227,45 @@ TEST_F(MonitorLoop, EscapeQuitsWithCodeZero) {
     EXPECT_EQ(fake::countCalls("postQuit 0"), 1);
     EXPECT_FALSE(exists(EventLogFileName)); // fhlog absent: logging off
 }
+
+TEST_F(MonitorLoop, DisplayLifeInEachMode) {
+    const struct {
+        const char* settings;
+        bool windowFails;
+        std::vector<std::string> calls; // display calls from start to end
+    } cases[] = {
+        {"delay 1\n",
+         false,
+         {"createStatusWindow", "createGlContext", "buildFontLists 32 96 1", "swapBuffers",
+          "deleteLists", "destroyGlContext", "destroyWindow"}},
+        {"delay 1\nquiet 1\n",
+         false,
+         {"createStatusWindow", "hideWindow", "loadSmallIcon 200", "notifyTray add",
+          "notifyTray modify", "notifyTray delete", "destroyWindow"}},
+        {"delay 1\nnowin 1\n", false, {}},
+        // No display: the window cannot be made, and the monitor goes on as
+        // in silent mode instead of half-showing a tray or a context.
+        {"delay 1\nquiet 1\n", true, {"createStatusWindow"}},
+        {"delay 1\n", true, {"createStatusWindow"}},
+    };
+    const std::vector<std::string> displayCalls = {
+        "createStatusWindow", "createGlContext", "buildFontLists", "swapBuffers",   "deleteLists",
+        "destroyGlContext",   "destroyWindow",   "hideWindow",     "loadSmallIcon", "notifyTray"};
+    for (const auto& c : cases) {
+        fake::reset();
+        state_ = MonitorState{};
+        write("vigilon.ini", c.settings);
+        fake::platform().createWindowFails = c.windowFails;
+        quitAfterSleeps(1);
+        EXPECT_EQ(monitorMain(state_, nullptr), 0);
+        std::vector<std::string> seen;
+        for (const std::string& call : fake::platform().calls) {
+            for (const std::string& name : displayCalls) {
+                if (call.rfind(name, 0) == 0) {
+                    seen.push_back(call.rfind("createStatusWindow", 0) == 0 ? name : call);
+                }
+            }
+        }
+        EXPECT_EQ(seen, c.calls) << c.settings << c.windowFails;
+    }
+}

@@ -1,0 +1,55 @@
+#include "platform/x11/session.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace platform::x11 {
+namespace {
+
+// A window or tray manager that vanishes between two requests makes the
+// server answer with an error; the default handler would end the program.
+int ignoreError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+void sayNoDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    std::fprintf(stderr,
+                 "vigilon: cannot open the display \"%s\"; going on without window or tray "
+                 "icon (\"nowin 1\" in vigilon.ini runs without a window)\n",
+                 name != nullptr ? name : "");
+}
+
+} // namespace
+
+Session& session() {
+    static Session shared;
+    return shared;
+}
+
+Display* openDisplay() {
+    Session& s = session();
+    if (s.openTried) {
+        return s.display;
+    }
+    s.openTried = true;
+    s.display = XOpenDisplay(nullptr);
+    if (s.display == nullptr) {
+        sayNoDisplay();
+        return nullptr;
+    }
+    XSetErrorHandler(ignoreError);
+    s.screen = DefaultScreen(s.display);
+    s.root = RootWindow(s.display, s.screen);
+    return s.display;
+}
+
+Display* openedDisplay() {
+    return session().display;
+}
+
+Atom atom(const char* name) {
+    return XInternAtom(session().display, name, False);
+}
+
+} // namespace platform::x11
