@@ -9,12 +9,18 @@ if(WIN32)
   target_link_libraries(vigilon_platform PUBLIC vigilon_common ws2_32 winhttp advapi32 user32 gdi32
                                                 shell32 opengl32)
 else()
+  # POSIX services, the X11 window, GLX context and XEmbed tray icon, and the
+  # OpenGL renderer that the Windows build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/posix/*.cpp
-       platform/x86/*.cpp platform/headless/*.cpp)
+       platform/x86/*.cpp platform/x11/*.cpp platform/opengl/*.cpp)
   add_library(vigilon_platform STATIC ${VIGILON_PLATFORM_SOURCES})
   target_link_libraries(vigilon_platform PUBLIC vigilon_common)
   find_package(CURL REQUIRED)
-  target_link_libraries(vigilon_platform PUBLIC CURL::libcurl)
+  find_package(X11 REQUIRED)
+  set(OpenGL_GL_PREFERENCE GLVND)
+  find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+  target_link_libraries(vigilon_platform PUBLIC CURL::libcurl X11::X11 OpenGL::OpenGL
+                                                OpenGL::GLX)
 endif()
 vigilon_warnings(vigilon_platform)
 

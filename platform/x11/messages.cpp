@@ -1,20 +1,36 @@
-// The message queue without a display: an internal queue of quit requests,
-// fed by postQuit and by SIGINT and SIGTERM, so that Ctrl+C or a service
-// stop ends the monitor through its normal shutdown.
+// The message queue on X11: an internal queue of quit requests, fed by
+// postQuit and by SIGINT and SIGTERM, so that Ctrl+C or a service stop ends
+// the monitor through its normal shutdown (this part works without any
+// display), then the X events of the display once it is open. An X event is
+// translated when it is taken, since the XEvent record does not fit the
+// Message's native storage; the stored record says which window event, if
+// any, it means.
 #include "platform/messages.hpp"
 
+#include "platform/x11/session.hpp"
+
 #include <csignal>
+#include <cstring>
 #include <deque>
 
 namespace platform {
 namespace {
 
-volatile std::sig_atomic_t signalledQuit = 0;
+volatile std::sig_atomic_t pendingSignalQuit = 0; // taken by takeMessage
+volatile std::sig_atomic_t quitWasSignalled = 0;  // stays set
 std::deque<int> postedQuits;
 bool handlersInstalled = false;
 
+// What a taken X event means, kept in Message::native until dispatch.
+struct TakenEvent {
+    bool hasEvent = false;
+    WindowEvent event = WindowEvent::Minimised;
+};
+static_assert(sizeof(TakenEvent) <= sizeof(Message::native), "the record must fit");
+
 extern "C" void onQuitSignal(int) {
-    signalledQuit = 1;
+    pendingSignalQuit = 1;
+    quitWasSignalled = 1;
 }
 
 void installHandlers() {
@@ -29,26 +45,62 @@ void installHandlers() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+void store(Message& message, const TakenEvent& taken) {
+    std::memcpy(message.native, &taken, sizeof taken);
+}
+
 } // namespace
+
+namespace x11 {
+
+bool quitSignalled() {
+    installHandlers();
+    return quitWasSignalled != 0;
+}
+
+} // namespace x11
 
 bool takeMessage(Message& message) {
     installHandlers();
-    if (signalledQuit != 0) {
-        signalledQuit = 0;
+    message.isQuit = false;
+    message.exitCode = 0;
+    store(message, TakenEvent{});
+    if (pendingSignalQuit != 0) {
+        pendingSignalQuit = 0;
         message.isQuit = true;
-        message.exitCode = 0;
         return true;
     }
-    if (postedQuits.empty()) {
+    if (!postedQuits.empty()) {
+        message.isQuit = true;
+        message.exitCode = postedQuits.front();
+        postedQuits.pop_front();
+        return true;
+    }
+    Display* display = x11::openedDisplay();
+    if (display == nullptr) {
         return false;
     }
-    message.isQuit = true;
-    message.exitCode = postedQuits.front();
-    postedQuits.pop_front();
+    x11::pollTray();
+    if (XPending(display) <= 0) {
+        return false;
+    }
+    XEvent xevent{};
+    XNextEvent(display, &xevent);
+    TakenEvent taken;
+    taken.hasEvent = x11::translateWindowEvent(xevent, taken.event) ||
+                     x11::translateTrayEvent(xevent, taken.event);
+    store(message, taken);
     return true;
 }
 
-void dispatchMessage(Message&) {}
+void dispatchMessage(Message& message) {
+    TakenEvent taken;
+    std::memcpy(&taken, message.native, sizeof taken);
+    x11::Session& s = x11::session();
+    if (taken.hasEvent && s.handler != nullptr) {
+        s.handler(s.handlerContext, taken.event);
+    }
+}
 
 void postQuit(int exitCode) {
     postedQuits.push_back(exitCode);
