@@ -11,6 +11,8 @@
 #     than the time limit of one step.
 # Usage: reporting.sh <vigilon> <client_simulator> <source-dir>
 set -euo pipefail
+# Silent mode needs no display; without one the notices go to stderr.
+unset DISPLAY
 vigilon=$1 source=$3
 tools="$source/tools"
 work=$(mktemp -d "${TMPDIR:-/tmp}/vigilon-reporting.XXXXXX")

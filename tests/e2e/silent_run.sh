@@ -4,6 +4,8 @@
 # code 0 on SIGTERM. Missing unit file: exit 0, log untouched.
 # Usage: silent_run.sh <vigilon> <client_simulator> <source-dir>
 set -euo pipefail
+# Silent mode needs no display; without one the notices go to stderr.
+unset DISPLAY
 vigilon=$1 simulator=$2 source=$3
 work=$(mktemp -d)
 simulator_pid=""

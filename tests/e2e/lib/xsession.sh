@@ -1,0 +1,147 @@
+# An X session of a test's own: Xvfb on a free display, and on request the
+# openbox window manager and the trayer tray host. Everything started here is
+# stopped by stop_x_session, and nothing else. Source this file, call
+# start_x_session, and put stop_x_session in the script's EXIT trap.
+
+x_pids=()
+x_pid_file=""
+
+# Stops the servers of a script that ended without its EXIT trap (killed by
+# a test runner's time limit): a watcher waits for the script to go.
+watch_script() {
+    x_pid_file=$(mktemp)
+    local script=$$
+    (
+        trap '' TERM INT
+        while kill -0 "$script" 2>/dev/null; do sleep 1; done
+        [ -s "$x_pid_file" ] && xargs kill <"$x_pid_file" 2>/dev/null
+        rm -f "$x_pid_file"
+    ) >/dev/null 2>&1 &
+}
+
+remember_pid() {
+    x_pids+=("$1")
+    echo "$1" >>"$x_pid_file"
+}
+
+# Starts Xvfb on the first free display and exports DISPLAY.
+start_x_session() {
+    local fifo display
+    watch_script
+    trap 'exit 143' TERM
+    trap 'exit 130' INT
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 800x600x24 -noreset -nolisten tcp 3>"$fifo" 2>/dev/null &
+    remember_pid $!
+    display=$(timeout 20 head -n 1 "$fifo") || { rm -f "$fifo"; echo "Xvfb did not start"; return 1; }
+    rm -f "$fifo"
+    export DISPLAY=":$display"
+    timeout 10 bash -c 'until xdpyinfo >/dev/null 2>&1; do sleep 0.1; done'
+}
+
+# Starts openbox and waits until it manages the screen.
+start_window_manager() {
+    openbox --sm-disable >/dev/null 2>&1 &
+    remember_pid $!
+    timeout 10 bash -c 'until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do sleep 0.1; done'
+}
+
+tray_pid=""
+# Starts trayer along the top edge and waits until its window exists.
+start_tray_host() {
+    trayer --edge top --align right --widthtype request --height 24 --transparent false \
+        --tint 0x303030 --SetDockType true >/dev/null 2>&1 &
+    tray_pid=$!
+    remember_pid $tray_pid
+    timeout 10 bash -c 'until xwininfo -root -tree 2>/dev/null | grep -qi "panel"; do sleep 0.1; done'
+    sleep 0.5
+}
+
+stop_tray_host() {
+    if [ -n "$tray_pid" ] && kill "$tray_pid" 2>/dev/null; then wait "$tray_pid" 2>/dev/null || true; fi
+    sed -i "/^$tray_pid\$/d" "$x_pid_file"
+    tray_pid=""
+    return 0
+}
+
+stop_x_session() {
+    local pid
+    for ((i = ${#x_pids[@]} - 1; i >= 0; i--)); do
+        pid=${x_pids[i]}
+        if kill "$pid" 2>/dev/null; then wait "$pid" 2>/dev/null || true; fi
+    done
+    x_pids=()
+    [ -n "$x_pid_file" ] && : >"$x_pid_file"
+    return 0
+}
+
+# Waits up to the given seconds for a command to succeed.
+wait_for() {
+    local seconds=$1
+    shift
+    local end=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$end" ] || return 1
+        sleep 0.1
+    done
+}
+
+# The id of the first viewable window with the given title, empty if none.
+window_by_title() {
+    timeout 5 xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+}
+
+# Succeeds when the command prints something, or nothing.
+prints() { [ -n "$("$@")" ]; }
+prints_nothing() { [ -z "$("$@")" ]; }
+
+map_state_is() { [ "$(map_state "$1")" = "$2" ]; }
+
+tooltip_window() {
+    timeout 5 xdotool search --onlyvisible --name '^Vigilon tooltip$' 2>/dev/null | head -n 1
+}
+
+map_state() { # IsViewable, IsUnMapped or IsUnviewable
+    xwininfo -id "$1" 2>/dev/null | awk '/Map State:/ { print $3 }'
+}
+
+# A client folder with a fixed unit file at the given percentage and the
+# given settings; prints the monitor's folder.
+make_client_folder() { # <work> <source> <percent> <settings>
+    mkdir -p "$1/FAH/vigilon"
+    cp "$2/data/database.txt" "$1/FAH/vigilon/"
+    printf 'Current Work Unit\n-----------------\nName: p2665_IBX\nTag: -\nProgress: %s%%  [||________]\n' \
+        "$3" >"$1/FAH/unitinfo.txt"
+    printf '%b' "$4" >"$1/FAH/vigilon/vigilon.ini"
+    echo "$1/FAH/vigilon"
+}
+
+# Waits for a process this script started to end and sets exit_status to
+# its exit status, or to "timeout" when it did not end in time.
+wait_exit() { # <pid> <seconds>
+    exit_status=0
+    if ! timeout "$2" tail --pid="$1" -f /dev/null; then
+        exit_status=timeout
+        return 0
+    fi
+    wait "$1" || exit_status=$?
+}
+
+# The tray icon window of the monitor, empty if none is viewable.
+tray_icon() {
+    timeout 5 xdotool search --onlyvisible --name '^Vigilon tray icon$' 2>/dev/null | head -n 1
+}
+
+# Double-clicks the middle of a window with the left button.
+double_click() {
+    local x y w h
+    eval "$(xwininfo -id "$1" | awk '/Absolute upper-left X/ { print "x=" $4 }
+        /Absolute upper-left Y/ { print "y=" $4 } / Width:/ { print "w=" $2 } / Height:/ { print "h=" $2 }')"
+    timeout 5 xdotool mousemove $((x + w / 2)) $((y + h / 2)) click --repeat 2 --delay 80 1
+}
+
+# Saves the window's contents as a PPM image.
+capture_window() { # <id> <file>
+    timeout 10 import -window "$1" -depth 8 "ppm:$2"
+}
