@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Pictures of what a user sees, made under Xvfb with openbox and trayer: the
+# status window (docs/screenshots/window.png) and the tray icon with its
+# tooltip (docs/screenshots/tray_tooltip.png).
+# Usage: screenshots.sh [vigilon binary]   (default: builds the linux preset)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+vigilon=${1:+$(realpath "$1")}
+if [ -z "$vigilon" ]; then
+    bash "$root/tools/install_deps.sh"
+    cmake --preset linux -S "$root" >/dev/null
+    cmake --build --preset linux -j 2 --target vigilon
+    vigilon="$root/build/linux/vigilon"
+fi
+out="$root/docs/screenshots"
+mkdir -p "$out"
+source "$root/tests/e2e/lib/xsession.sh"
+work=$(mktemp -d)
+monitor_pid=""
+cleanup() {
+    [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null
+    stop_x_session
+    rm -rf "$work"
+}
+trap cleanup EXIT
+start_x_session
+xsetroot -solid '#3a4a5a'
+start_window_manager
+start_tray_host
+
+folder=$(make_client_folder "$work/shots" "$root" 64 'fhlog 1\ncpunum 2\n')
+sed -i 's/^Name: .*/Name: p2665_IBX_in_water/' "$work/shots/FAH/unitinfo.txt"
+(cd "$folder" && exec "$vigilon") &
+monitor_pid=$!
+wait_for 10 prints window_by_title 'Vigilon v1.1'
+window=$(window_by_title 'Vigilon v1.1')
+sleep 2
+# The window with its frame, from the top left corner of the screen.
+timeout 10 import -frame -window "$window" "$out/window.png"
+
+timeout 5 xdotool windowminimize "$window"
+wait_for 5 prints tray_icon
+sleep 1.5 # the next update refreshes the tooltip's text
+icon=$(tray_icon)
+eval "$(xwininfo -id "$icon" | awk '/Absolute upper-left X/ { print "x=" $4 }
+    /Absolute upper-left Y/ { print "y=" $4 }')"
+timeout 5 xdotool mousemove $((x + 6)) $((y + 6))
+wait_for 5 prints tooltip_window
+sleep 0.3
+timeout 10 import -window root -crop 360x110+440+0 "$out/tray_tooltip.png"
+echo "wrote $out/window.png and $out/tray_tooltip.png"
