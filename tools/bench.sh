@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Benchmarks: one update and one lookup (Google Benchmark), then the silent
-# monitor's CPU time over a minute beside a bare 100 ms sleep loop.
+# Benchmarks: one update and one lookup (Google Benchmark), one status frame
+# on a real window under Xvfb, then the monitor's CPU time over a minute in
+# silent, window and tray mode, side by side with a bare 100 ms sleep loop.
 # IDLE_SECONDS sets the measuring time (default 60).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,31 +11,74 @@ cmake --build --preset linux-bench -j 2
 build="$root/build/linux-bench"
 "$build/bench/vigilon_bench" --benchmark_min_time=1
 
-seconds=${IDLE_SECONDS:-60}
+source "$root/tests/e2e/lib/xsession.sh"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/FAH/vigilon"
-cp "$root/data/database.txt" "$work/FAH/vigilon/"
-cp "$root/../shared/data/unitinfo/GPU3_1-unitinfo.txt" "$work/FAH/unitinfo.txt" 2>/dev/null ||
-    printf 'Name: p2665_IBX\nProgress: 23%%  [||____]\n' >"$work/FAH/unitinfo.txt"
-# One update a minute, as a user would run it.
-printf 'delay 1\nfhlog 1\nnowin 1\n' >"$work/FAH/vigilon/vigilon.ini"
-
-cpu_seconds() { # CPU seconds of a process, to the nanosecond, from the scheduler
-    awk '{ printf "%.6f", $1 / 1e9 }' "/proc/$1/schedstat"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    stop_x_session
+    rm -rf "$work"
 }
-(cd "$work/FAH/vigilon" && exec "$build/vigilon") &
-monitor=$!
+trap cleanup EXIT
+start_x_session
+start_tray_host
+"$build/bench/frame_bench" --benchmark_min_time=2
+
+seconds=${IDLE_SECONDS:-60}
+# One monitor per mode, each in a client folder of its own, updating once a
+# minute as a user would run it.
+start_monitor() { # <mode> <settings>
+    local folder="$work/$1/FAH/vigilon"
+    mkdir -p "$folder"
+    cp "$root/data/database.txt" "$folder/"
+    printf 'Current Work Unit\n-----------------\nName: p2665_IBX\nTag: -\nProgress: 23%%  [||____]\n' \
+        >"$work/$1/FAH/unitinfo.txt"
+    printf '%b' "$2" >"$folder/vigilon.ini"
+    (cd "$folder" && exec "$build/vigilon") &
+    pids+=($!)
+}
+start_monitor silent 'delay 1\nfhlog 1\nnowin 1\n'
+start_monitor window 'delay 1\nfhlog 1\n'
+start_monitor tray 'delay 1\nfhlog 1\nquiet 1\n'
 "$build/bench/idle_reference" &
-reference=$!
+pids+=($!)
+
+# CPU milliseconds of a process: the sum over its threads (Mesa renders on
+# threads of its own), from the scheduler's nanosecond counts.
+process_cpu_ms() {
+    local total=0 task
+    for task in /proc/"$1"/task/*; do
+        total=$(awk -v t="$total" '{ printf "%.1f", t + $1 / 1e6 }' "$task/schedstat")
+    done
+    echo "$total"
+}
+memory() { # resident and private memory
+    awk '/^Rss:/ { r = $2 } /^Private_(Clean|Dirty):/ { p += $2 }
+        END { printf "RSS %d kB, private %d kB", r, p }' "/proc/$1/smaps_rollup" 2>/dev/null
+}
+
+# Start-up (loading the GL driver, making the window) is counted apart from
+# the steady cost of running.
+warmup=5
+sleep "$warmup"
+start=()
+for i in 0 1 2 3; do start+=("$(process_cpu_ms "${pids[i]}")"); done
 sleep "$seconds"
-monitor_cpu=$(cpu_seconds "$monitor")
-reference_cpu=$(cpu_seconds "$reference")
-kill -TERM "$monitor" "$reference"
-wait "$monitor" 2>/dev/null || true
-wait "$reference" 2>/dev/null || true
-awk -v m="$monitor_cpu" -v r="$reference_cpu" -v s="$seconds" 'BEGIN {
-    printf "idle cost over %d s: monitor %.1f ms CPU, bare 100 ms loop %.1f ms CPU", s, m * 1000, r * 1000
-    if (r > 0) printf ", ratio %.2f", m / r
-    printf "\n"
+names=(silent window tray "bare loop")
+steady=()
+echo "CPU time: the first $warmup s, then the next $seconds s"
+for i in 0 1 2 3; do
+    end=$(process_cpu_ms "${pids[i]}")
+    steady+=("$(awk -v a="${start[i]}" -v b="$end" 'BEGIN { printf "%.1f", b - a }')")
+    line=$(printf '  %-10s %8s ms, then %8s ms' "${names[i]}" "${start[i]}" "${steady[i]}")
+    [ "$i" -lt 3 ] && line="$line; $(memory "${pids[i]}")"
+    echo "$line"
+done
+awk -v s="${steady[0]}" -v w="${steady[1]}" -v t="${steady[2]}" -v r="${steady[3]}" 'BEGIN {
+    if (s > 0) printf "  running: window / silent %.2f, tray / silent %.2f\n", w / s, t / s
+    if (r > 0) printf "  running: silent / bare loop %.2f\n", s / r
 }'
+# The monitors end in order before the display goes away.
+for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+pids=()
