@@ -15,15 +15,7 @@ fi
 out="$root/docs/screenshots"
 mkdir -p "$out"
 source "$root/tests/e2e/lib/xsession.sh"
-work=$(mktemp -d)
-monitor_pid=""
-cleanup() {
-    [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null
-    stop_x_session
-    rm -rf "$work"
-}
-trap cleanup EXIT
-start_x_session
+begin_x_test
 xsetroot -solid '#3a4a5a'
 start_window_manager
 start_tray_host

@@ -101,6 +101,21 @@ bool quitSignalled() {
 
 } // namespace x11
 
+namespace {
+
+// Takes the oldest posted quit request, if any.
+bool takePostedQuit(Message& message) {
+    if (postedQuits.empty()) {
+        return false;
+    }
+    message.isQuit = true;
+    message.exitCode = postedQuits.front();
+    postedQuits.pop_front();
+    return true;
+}
+
+} // namespace
+
 bool takeMessage(Message& message) {
     installHandlers();
     message.isQuit = false;
@@ -111,10 +126,7 @@ bool takeMessage(Message& message) {
         message.isQuit = true;
         return true;
     }
-    if (!postedQuits.empty()) {
-        message.isQuit = true;
-        message.exitCode = postedQuits.front();
-        postedQuits.pop_front();
+    if (takePostedQuit(message)) {
         return true;
     }
     Display* display = x11::openedDisplay();
@@ -123,7 +135,9 @@ bool takeMessage(Message& message) {
     }
     x11::pollTray();
     if (!eventWaiting(display)) {
-        return false;
+        // A connection lost just now has posted its quit request: no frame
+        // may be drawn on it first.
+        return takePostedQuit(message);
     }
     XEvent xevent{};
     XNextEvent(display, &xevent);

@@ -1,5 +1,7 @@
 #include "platform/x11/session.hpp"
 
+#include "platform/messages.hpp"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,6 +12,22 @@ namespace {
 // server answer with an error; the default handler would end the program.
 int ignoreError(Display*, XErrorEvent*) {
     return 0;
+}
+
+int quietIoError(Display*) {
+    return 0;
+}
+
+// The X server went away (it ended, or the user's session did). Xlib must
+// not touch the connection again, so every part of the backend sees no
+// display from now on, and the monitor is asked to end in order.
+void connectionLost(Display*, void*) {
+    Session& s = session();
+    if (!s.lost) {
+        s.lost = true;
+        std::fprintf(stderr, "vigilon: the connection to the display was lost; ending\n");
+        postQuit(0);
+    }
 }
 
 void sayNoDisplay() {
@@ -30,7 +48,7 @@ Session& session() {
 Display* openDisplay() {
     Session& s = session();
     if (s.openTried) {
-        return s.display;
+        return openedDisplay();
     }
     s.openTried = true;
     s.display = XOpenDisplay(nullptr);
@@ -39,13 +57,16 @@ Display* openDisplay() {
         return nullptr;
     }
     XSetErrorHandler(ignoreError);
+    XSetIOErrorHandler(quietIoError);
+    XSetIOErrorExitHandler(s.display, connectionLost, nullptr);
     s.screen = DefaultScreen(s.display);
     s.root = RootWindow(s.display, s.screen);
     return s.display;
 }
 
 Display* openedDisplay() {
-    return session().display;
+    const Session& s = session();
+    return s.lost ? nullptr : s.display;
 }
 
 Atom atom(const char* name) {

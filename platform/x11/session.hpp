@@ -14,6 +14,7 @@ namespace platform::x11 {
 struct Session {
     Display* display = nullptr;
     bool openTried = false; // the display is opened at most once per run
+    bool lost = false;      // the server went away: the connection is not used again
     int screen = 0;
     ::Window root = 0;
 
@@ -29,7 +30,7 @@ Session& session();
 // display; the first failure is said once on stderr.
 Display* openDisplay();
 
-// The display if it is already open, else null; never opens it.
+// The display if it is already open and not lost, else null; never opens it.
 Display* openedDisplay();
 
 // Interns an atom by name on the open display.

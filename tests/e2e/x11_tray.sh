@@ -7,14 +7,6 @@ set -euo pipefail
 vigilon=$(realpath "$1") source=$3
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/xsession.sh"
-work=$(mktemp -d)
-monitor_pid=""
-cleanup() {
-    [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null
-    stop_x_session
-    rm -rf "$work"
-}
-trap cleanup EXIT
 fail() { echo "FAIL: $*"; cat "$work"/*.err 2>/dev/null; exit 1; }
 
 run_monitor() { # <folder> <name> [env assignments...]
@@ -32,7 +24,7 @@ stop_monitor() { # <folder> <name>: SIGTERM ends it in order
     grep -q "^Vigilon stats after shutdown$" "$1/vigilon_log.txt" || fail "$2: no shutdown block"
 }
 
-start_x_session
+begin_x_test
 start_window_manager
 
 # Start in the tray while no tray host runs: the window waits iconified in
@@ -79,4 +71,15 @@ run_monitor "$folder" nodisplay -u DISPLAY
 wait_for 10 grep -q "^Vigilon v1.1" "$folder/vigilon_log.txt" || fail "no display: no log"
 stop_monitor "$folder" nodisplay
 [ "$(grep -c 'cannot open the display' "$work/nodisplay.err")" = 1 ] || fail "no display: notice"
-echo "x11 tray: icon docks late, tooltip, notice dialog, no display"
+# The display going away (the X server ends) ends the monitor in order.
+folder=$(make_client_folder "$work/lost" "$source" 7 'fhlog 1\n')
+run_monitor "$folder" lost
+wait_for 10 grep -q "^Vigilon v1.1" "$folder/vigilon_log.txt" || fail "lost display: no log"
+sleep 1
+stop_x_session
+wait_exit "$monitor_pid" 10
+monitor_pid=""
+[ "$exit_status" = 0 ] || fail "lost display: exit status $exit_status"
+grep -q "^Vigilon stats after shutdown$" "$folder/vigilon_log.txt" || fail "lost display: no shutdown block"
+grep -q "connection to the display was lost" "$work/lost.err" || fail "lost display: not said"
+echo "x11 tray: icon docks late, tooltip, notice dialog, no display, display lost"

@@ -7,17 +7,9 @@ set -euo pipefail
 vigilon=$(realpath "$1") source=$3
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/xsession.sh"
-work=$(mktemp -d)
-monitor_pid=""
-cleanup() {
-    [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null
-    stop_x_session
-    rm -rf "$work"
-}
-trap cleanup EXIT
 fail() { echo "FAIL: $*"; cat "$work"/*.err 2>/dev/null; exit 1; }
 
-start_x_session
+begin_x_test
 start_window_manager
 start_tray_host
 

@@ -65,6 +65,23 @@ stop_tray_host() {
     return 0
 }
 
+# A script's work folder and X session, and the monitor it runs (its pid in
+# monitor_pid), all ended with the script.
+begin_x_test() {
+    work=$(mktemp -d)
+    monitor_pid=""
+    trap end_x_test EXIT
+    start_x_session
+}
+
+end_x_test() {
+    if [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null; then
+        timeout 10 tail --pid="$monitor_pid" -f /dev/null || true
+    fi
+    stop_x_session
+    rm -rf "$work"
+}
+
 stop_x_session() {
     local pid
     for ((i = ${#x_pids[@]} - 1; i >= 0; i--)); do
