@@ -23,7 +23,7 @@ public:
         root_ = fs::temp_directory_path() / "vigilon-bench";
         fs::remove_all(root_);
         fs::create_directories(root_ / "FAH" / "vigilon");
-        fs::copy_file(fs::path(VIGILON_SHARED_DATA) / "unitinfo" / "GPU3_1-unitinfo.txt",
+        fs::copy_file(fs::path(VIGILON_TEST_DATA) / "unitinfo" / "GPU3_1-unitinfo.txt",
                       root_ / "FAH" / "unitinfo.txt");
         std::ofstream database(root_ / "FAH" / "vigilon" / "database.txt");
         for (int project = 1; project <= 20000; ++project) {

@@ -37,16 +37,8 @@ fail() {
 }
 
 mkdir -p "$work/FAH/vigilon"
-# A unit file written by a real client (CR LF line ends) when the shared data
-# lies beside the source tree; otherwise the same bytes.
-fixture="$source/../shared/data/unitinfo/GPU3_1-unitinfo.txt"
-if [ -f "$fixture" ]; then
-    cp "$fixture" "$work/FAH/unitinfo.txt"
-else
-    printf '%s\r\n' "Current Work Unit" "-----------------" "Name: PEPTIDE (1-42)" "Tag: -" \
-        "Download time: November 19 05:56:56" "Due time: November 29 05:56:56" \
-        "Progress: 23%  [||________]" >"$work/FAH/unitinfo.txt"
-fi
+# A unit file written by a real client (CR LF line ends).
+cp "$source/tests/data/unitinfo/GPU3_1-unitinfo.txt" "$work/FAH/unitinfo.txt"
 # No delay line: the unit file is re-read on every idle pass.
 printf '%s\r\n' "[Vigilon setup]" "" "fhlog 1" "nowin 1" >"$work/FAH/vigilon/vigilon.ini"
 cp "$exe" "$work/FAH/vigilon/vigilon.exe"
