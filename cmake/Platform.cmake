@@ -1,10 +1,10 @@
 # Chooses the backend files of the platform being built for. Each backend is
 # a whole folder; nothing in the core is conditional.
 if(WIN32)
-  # Until the Windows display backend exists, the headless display stands in
-  # for the window, GL context and tray icon.
+  # Win32 services, the status window, WGL context and notification-area icon,
+  # and the OpenGL renderer that the Linux build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp
-       platform/x86/*.cpp platform/headless/*.cpp)
+       platform/x86/*.cpp platform/opengl/*.cpp)
   add_library(vigilon_platform STATIC ${VIGILON_PLATFORM_SOURCES})
   target_link_libraries(vigilon_platform PUBLIC vigilon_common ws2_32 winhttp advapi32 user32 gdi32
                                                 shell32 opengl32)
