@@ -10,7 +10,8 @@ started=$SECONDS
 
 # --- Packages: the cross compilers, Wine for both architectures, CMake and
 # the GoogleTest sources.
-packages=(cmake make googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386)
+packages=(cmake make googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
+          libgl1-mesa-dri:i386 fonts-liberation xvfb trayer xdotool x11-utils imagemagick python3)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -19,38 +20,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "== installing: ${missing[*]}"
     dpkg --add-architecture i386
     apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
-        wine wine64 wine32:i386 cmake make googletest
+    DEBIAN_FRONTEND=noninteractive apt-get install -y "${packages[@]}"
 fi
 
-# --- A private Wine prefix, quiet, without the Mono and Gecko installers.
-export WINEPREFIX="$root/build/wineprefix"
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$root/build"
-
-stop_wineserver() {
-    timeout 30 wineserver -k >/dev/null 2>&1 || true
-}
-trap stop_wineserver EXIT
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "== creating the Wine prefix $WINEPREFIX"
-    timeout 300 wineboot -i
-    timeout 120 wineserver -w
-fi
-
-# One persistent Wine server for the whole run, warmed up by a trivial
-# program: without it every test start costs seconds and test discovery can
-# hang.
-wineserver -p
-for warm_up in cmd.exe 'C:\windows\syswow64\cmd.exe'; do
-    timeout 120 wine "$warm_up" /c exit 0 >/dev/null 2>&1 || {
-        echo "Wine does not start $warm_up"
-        exit 1
-    }
-done
+# The window tests need a display: an Xvfb of this script's own, with a tray
+# host that Wine's desktop process finds when it starts; then the test
+# prefix and one warm Wine server.
+source "$root/tests/e2e/lib/xsession.sh"
+source "$root/tools/wine_env.sh"
+trap stop_wine_display EXIT
+start_wine_display "$root"
 echo "== Wine ready after $((SECONDS - started)) s"
 
 status=0

@@ -23,7 +23,7 @@ start_monitor() { # <folder> <name>
 check_frame() { # <percent> <name>
     sleep 1.5 # at least one frame after the window shows
     capture_window "$window" "$work/$2.ppm" || fail "$2: no capture"
-    python3 "$here/lib/frame_pixels.py" "$work/$2.ppm" "$1" || fail "$2: pixels"
+    python3 "$here/lib/frame_pixels.py" "$work/$2.ppm" "$1" 256x135 || fail "$2: pixels"
 }
 
 # Window mode, always on top.

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Checks a screenshot of the status window's client area (256x135, PPM P6)
-against the frame's layout: black background, grey panel, red bar ending
-where the percentage puts it, white text on the four text lines' bands and
-dark blue on the credit line.
+"""Checks a screenshot of the status window's client area (PPM P6) against
+the frame's layout: black background, grey panel, red bar ending where the
+percentage puts it, white text on the four text lines' bands and dark blue
+on the credit line. The layout scales with the client area.
 
-Usage: frame_pixels.py <shot.ppm> <percent>
+Usage: frame_pixels.py <shot.ppm> <percent> [<width>x<height> expected]
 Prints one line per check and exits 1 when one fails."""
 import sys
 
@@ -81,7 +81,8 @@ def main():
         if not ok:
             failures.append(name)
 
-    check("client area is 256x135", (w, h) == (256, 135), f"{w}x{h}")
+    if len(sys.argv) > 3:
+        check(f"client area is {sys.argv[3]}", f"{w}x{h}" == sys.argv[3], f"{w}x{h}")
     corners = [(2, 2), (w - 3, 2), (w - 3, h - 3), (2, h - 3)]
     check("black background", all(is_black(*shot.pixel(x, y)) for x, y in corners))
 

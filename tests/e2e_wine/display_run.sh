@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# End to end on Windows, under Wine on the display of the Windows test run
+# (tools/test_windows.sh starts an Xvfb with trayer before Wine's desktop
+# process starts, so that Wine docks its tray icons there), or on an Xvfb
+# and trayer of its own when run alone:
+# the status window's pixels, minimising to the tray icon, the icon's
+# double-click back with drawing resumed, Escape and WM_CLOSE each ending the
+# monitor in order (CR LF log, exit code 0), and the start in the tray.
+# Usage: display_run.sh <vigilon.exe> <wine> <source-dir> <window_helper.exe>
+set -euo pipefail
+exe=$(realpath "$1") wine=$2 source=$3 helper=$(realpath "$4")
+source "$source/tests/e2e/lib/xsession.sh"
+fail() {
+    echo "FAIL: $*"
+    cat "$work"/*.log 2>/dev/null | head -n 40
+    exit 1
+}
+helper() { timeout 60 "$wine" "$helper" "$@" 2>/dev/null | tr -d '\r'; }
+window_visible() { [ "$(helper visible)" = 1 ]; }
+window_hidden() { [ "$(helper visible)" = 0 ]; }
+# Docked icons are the windows trayer holds that are wider than a pixel.
+docked_icons() {
+    local panel
+    panel=$(timeout 5 xdotool search --name '^panel$' 2>/dev/null | head -n 1)
+    [ -n "$panel" ] || { echo 0; return; }
+    xwininfo -children -id "$panel" | awk '/^ +0x/ && $0 !~ / 1x1\+/ { n++ } END { print n + 0 }'
+}
+icon_docked() { [ "$(docked_icons)" -ge 1 ]; }
+no_icon() { [ "$(docked_icons)" -eq 0 ]; }
+
+work=$(mktemp -d)
+monitor_pid=""
+if [ -z "${DISPLAY:-}" ]; then
+    start_x_session
+    start_tray_host
+fi
+# A monitor still running at the end is closed like a user would, so that
+# no Windows process outlives the test in the shared Wine server.
+end_wine_test() {
+    if [ -n "$monitor_pid" ]; then
+        helper close >/dev/null || true
+        timeout 20 tail --pid="$monitor_pid" -f /dev/null || kill "$monitor_pid" 2>/dev/null
+        monitor_pid=""
+    fi
+    stop_x_session
+    rm -rf "$work"
+}
+trap end_wine_test EXIT
+
+start_monitor() { # <name> <percent> <settings>
+    local folder
+    folder=$(make_client_folder "$work/$1" "$source" "$2" "$3")
+    cp "$exe" "$folder/vigilon.exe"
+    (cd "$folder" && exec "$wine" vigilon.exe) >"$work/$1.log" 2>&1 &
+    monitor_pid=$!
+    log="$folder/vigilon_log.txt"
+    wait_for 60 grep -q "^Vigilon v1.1" "$log" || fail "$1: no start entry"
+}
+
+check_frame() { # <name> <percent>
+    local x y w h
+    sleep 2 # a frame after the window shows
+    read -r x y w h <<<"$(helper rect)"
+    [ -n "$h" ] || fail "$1: no client area"
+    timeout 10 import -window root -crop "${w}x${h}+${x}+${y}" -depth 8 "ppm:$work/$1.ppm" ||
+        fail "$1: no capture"
+    python3 "$source/tests/e2e/lib/frame_pixels.py" "$work/$1.ppm" "$2" || fail "$1: pixels"
+}
+
+end_by() { # <helper command>: the monitor ends in order with exit code 0
+    helper "$1" >/dev/null
+    wait_exit "$monitor_pid" 60
+    monitor_pid=""
+    [ "$exit_status" = 0 ] || fail "$1: exit status $exit_status"
+    grep -q $'^Vigilon stats after shutdown\r$' "$log" || fail "$1: no shutdown block (CR LF)"
+}
+
+# Window mode: the frame, minimise to the tray, double-click back.
+start_monitor window 42 'fhlog 1\r\n'
+wait_for 30 window_visible || fail "no visible window"
+check_frame window 42
+helper minimize >/dev/null
+wait_for 30 window_hidden || fail "minimised window still visible"
+wait_for 30 icon_docked || fail "no tray icon"
+helper dblclick >/dev/null
+wait_for 30 window_visible || fail "window not back"
+wait_for 30 no_icon || fail "icon stays"
+check_frame back 42
+end_by escape
+
+# WM_CLOSE ends it too.
+start_monitor close 100 'fhlog 1\r\n'
+wait_for 30 window_visible || fail "close: no visible window"
+end_by close
+
+# Start in the tray: no window on screen, the icon added.
+start_monitor tray 23 'fhlog 1\r\nquiet 1\r\n'
+wait_for 30 icon_docked || fail "tray: no icon"
+window_hidden || fail "tray: window visible"
+end_by close
+wait_for 30 no_icon || fail "tray: icon left behind"
+echo "wine display run: pixels, tray and back, Escape, WM_CLOSE, start in the tray"
