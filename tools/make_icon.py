@@ -18,6 +18,8 @@ import argparse
 import os
 import sys
 
+from icon_palette import merge_rarest
+
 SIZE = 64
 SAMPLES = 4  # per axis and pixel
 
@@ -129,15 +131,7 @@ def reduce_colours(pixels):
     for p in exact:
         if p is not None:
             counts[p] = counts.get(p, 0) + 1
-    target = {c: c for c in counts}
-    while len(counts) > MAX_COLOURS:
-        rarest = min(counts, key=lambda c: (counts[c], c))
-        rest = [c for c in counts if c != rarest]
-        nearest = min(rest, key=lambda c: (sum((c[k] - rarest[k]) ** 2 for k in range(3)), c))
-        counts[nearest] += counts.pop(rarest)
-        for c, t in target.items():
-            if t == rarest:
-                target[c] = nearest
+    target = merge_rarest(counts, MAX_COLOURS)
     return [None if p is None else target[p] for p in exact]
 
 

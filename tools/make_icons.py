@@ -23,6 +23,8 @@ import re
 import struct
 import sys
 
+from icon_palette import merge_rarest
+
 SIZES = (64, 16)
 PALETTE_SIZE = 256
 BLACK = (0, 0, 0)
@@ -91,15 +93,7 @@ def palette_of(pixels):
     for p in pixels:
         if p is not None and p != BLACK:
             counts[p] = counts.get(p, 0) + 1
-    target = {c: c for c in counts}
-    while len(counts) > PALETTE_SIZE - 1:
-        rarest = min(counts, key=lambda c: (counts[c], c))
-        rest = [c for c in counts if c != rarest]
-        nearest = min(rest, key=lambda c: (sum((c[k] - rarest[k]) ** 2 for k in range(3)), c))
-        counts[nearest] += counts.pop(rarest)
-        for c, t in target.items():
-            if t == rarest:
-                target[c] = nearest
+    target = merge_rarest(counts, PALETTE_SIZE - 1)
     palette = [BLACK] + sorted(counts, key=lambda c: (-counts[c], c))
     index = {colour: i for i, colour in enumerate(palette)}
     indices = [0 if p is None or p == BLACK else index[target[p]] for p in pixels]
