@@ -5,6 +5,7 @@ if(WIN32)
   # and the OpenGL renderer that the Linux build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp
        platform/x86/*.cpp platform/opengl/*.cpp)
+  list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/setup_[^/]*\\.cpp$")
   add_library(vigilon_platform STATIC ${VIGILON_PLATFORM_SOURCES})
   target_link_libraries(vigilon_platform PUBLIC vigilon_common ws2_32 winhttp advapi32 user32 gdi32
                                                 shell32 opengl32)
@@ -13,6 +14,7 @@ else()
   # OpenGL renderer that the Windows build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/posix/*.cpp
        platform/x86/*.cpp platform/x11/*.cpp platform/opengl/*.cpp)
+  list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/setup_[^/]*\\.cpp$")
   add_library(vigilon_platform STATIC ${VIGILON_PLATFORM_SOURCES})
   target_link_libraries(vigilon_platform PUBLIC vigilon_common)
   find_package(CURL REQUIRED)
@@ -23,6 +25,22 @@ else()
                                                 OpenGL::GLX)
 endif()
 vigilon_warnings(vigilon_platform)
+
+# The setup tool's own backend (files named setup_*, and platform/gtk/): its
+# dialog, the current directory and the file replacement.
+if(WIN32)
+  file(GLOB VIGILON_SETUP_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/setup_*.cpp)
+  add_library(vigilon_setup_platform STATIC ${VIGILON_SETUP_PLATFORM_SOURCES})
+  target_link_libraries(vigilon_setup_platform PUBLIC vigilon_common user32 comctl32)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+  file(GLOB VIGILON_SETUP_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/posix/setup_*.cpp
+       platform/gtk/*.cpp)
+  add_library(vigilon_setup_platform STATIC ${VIGILON_SETUP_PLATFORM_SOURCES})
+  target_link_libraries(vigilon_setup_platform PUBLIC vigilon_common PkgConfig::GTK3)
+endif()
+vigilon_warnings(vigilon_setup_platform)
 
 # The recording platform of the unit tests.
 file(GLOB VIGILON_FAKE_SOURCES CONFIGURE_DEPENDS platform/fake/*.cpp)

@@ -99,8 +99,8 @@ int readSetupSettings(SetupSettings& s) {
     return readSettingsFile(keys.data(), keys.size(), stream, lineBuffer);
 }
 
-int writeSettings(const SetupSettings& s) {
-    std::FILE* file = std::fopen(SettingsFileName, "w");
+int writeSettings(const SetupSettings& s, const char* path) {
+    std::FILE* file = std::fopen(path, "w");
     if (file == nullptr) {
         return 0;
     }

@@ -75,6 +75,6 @@ struct SetupSettings {
 // (the start values then stand).
 int readSetupSettings(SetupSettings& settings);
 
-// Writes the twelve settings lines. Returns 1 on success, 0 when the file
-// cannot be created or a write fails.
-int writeSettings(const SetupSettings& settings);
+// Writes the header and the eleven settings lines to path. Returns 1 on
+// success, 0 when the file cannot be created or a write fails.
+int writeSettings(const SetupSettings& settings, const char* path = SettingsFileName);
