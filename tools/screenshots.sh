@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Pictures of what a user sees, made under Xvfb with openbox and trayer: the
-# status window (docs/screenshots/window.png) and the tray icon with its
-# tooltip (docs/screenshots/tray_tooltip.png).
-# Usage: screenshots.sh [vigilon binary]   (default: builds the linux preset)
+# status window (docs/screenshots/window.png), the tray icon with its tooltip
+# (docs/screenshots/tray_tooltip.png) and the setup tool's dialog
+# (docs/screenshots/setup_linux.png).
+# Usage: screenshots.sh [build folder]   (default: builds the linux preset)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-vigilon=${1:+$(realpath "$1")}
-if [ -z "$vigilon" ]; then
+build=${1:+$(realpath "$1")}
+if [ -z "$build" ]; then
     bash "$root/tools/install_deps.sh"
     cmake --preset linux -S "$root" >/dev/null
-    cmake --build --preset linux -j 2 --target vigilon
-    vigilon="$root/build/linux/vigilon"
+    cmake --build --preset linux -j 2 --target vigilon vigilon_config
+    build="$root/build/linux"
 fi
+vigilon="$build/vigilon"
 out="$root/docs/screenshots"
 mkdir -p "$out"
 source "$root/tests/e2e/lib/xsession.sh"
@@ -40,4 +42,25 @@ timeout 5 xdotool mousemove $((x + 6)) $((y + 6))
 wait_for 5 prints tooltip_window
 sleep 0.3
 timeout 10 import -window root -crop 360x110+440+0 "$out/tray_tooltip.png"
-echo "wrote $out/window.png and $out/tray_tooltip.png"
+timeout 5 xdotool mousemove 400 400
+kill -TERM "$monitor_pid"
+wait_exit "$monitor_pid" 30
+monitor_pid=""
+
+# The setup tool's dialog with its frame.
+folder="$work/setup/FAH/vigilon"
+mkdir -p "$folder"
+printf 'delay 5\ncpunum 2\nfhlog 1\nstats 1\nipadd 192.168.1.20\n' >"$folder/vigilon.ini"
+(cd "$folder" && exec "$build/setup/vigilon_config") &
+monitor_pid=$!
+dialog_window() {
+    timeout 5 xdotool search --onlyvisible --name '^Vigilon Setup' 2>/dev/null | head -n 1
+}
+wait_for 30 prints dialog_window
+dialog=$(dialog_window)
+sleep 1
+timeout 10 import -frame -window "$dialog" "$out/setup_linux.png"
+timeout 5 wmctrl -i -c "$dialog"
+wait_exit "$monitor_pid" 30
+monitor_pid=""
+echo "wrote $out/window.png, $out/tray_tooltip.png and $out/setup_linux.png"
