@@ -25,8 +25,12 @@ docked_icons() {
     [ -n "$panel" ] || { echo 0; return; }
     xwininfo -children -id "$panel" | awk '/^ +0x/ && $0 !~ / 1x1\+/ { n++ } END { print n + 0 }'
 }
-icon_docked() { [ "$(docked_icons)" -ge 1 ]; }
-no_icon() { [ "$(docked_icons)" -eq 0 ]; }
+# Counted against the icons docked before the monitor started: a program
+# that ended before (a test of the Windows backend) may leave its icon
+# behind for a while, as on Windows.
+icons_before=0
+icon_docked() { [ "$(docked_icons)" -gt "$icons_before" ]; }
+no_icon() { [ "$(docked_icons)" -le "$icons_before" ]; }
 
 work=$(mktemp -d)
 monitor_pid=""
@@ -51,6 +55,7 @@ start_monitor() { # <name> <percent> <settings>
     local folder
     folder=$(make_client_folder "$work/$1" "$source" "$2" "$3")
     cp "$exe" "$folder/vigilon.exe"
+    icons_before=$(docked_icons)
     (cd "$folder" && exec "$wine" vigilon.exe) >"$work/$1.log" 2>&1 &
     monitor_pid=$!
     log="$folder/vigilon_log.txt"
