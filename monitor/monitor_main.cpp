@@ -12,6 +12,7 @@
 #include "platform/clock.hpp"
 #include "platform/messages.hpp"
 #include "platform/process.hpp"
+#include "platform/stop.hpp"
 #include "platform/window.hpp"
 
 namespace {
@@ -73,6 +74,9 @@ PassResult runTick(MonitorState& s) {
 } // namespace
 
 bool startMonitor(MonitorState& s, platform::NativeHandle instance) {
+    // First, so that a stop request at any later moment ends the monitor in
+    // order: a wait then in progress ends as a failed step.
+    platform::watchStopRequests();
     s.instance = instance;
     platform::setIdlePriority();
     platform::registerWindowClass(s.instance, WindowClassName, WindowIconResource, onWindowEvent,

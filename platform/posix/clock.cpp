@@ -1,6 +1,9 @@
 #include "platform/clock.hpp"
 
-#include <cerrno>
+#include "platform/posix/stop_signals.hpp"
+#include "platform/stop.hpp"
+
+#include <algorithm>
 #include <time.h>
 
 namespace platform {
@@ -9,10 +12,17 @@ std::time_t currentTime() {
     return std::time(nullptr);
 }
 
+// Sleeps in slices, so that a stop request ends a long pause early.
 void sleepMilliseconds(int milliseconds) {
-    timespec rest{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
-        // a signal (a quit request) cut the sleep short: finish it
+    const long long deadline = posix::monotonicMilliseconds() + std::max(milliseconds, 0);
+    for (;;) {
+        long long left = deadline - posix::monotonicMilliseconds();
+        if (left <= 0 || stopRequested()) {
+            return;
+        }
+        long long slice = std::min<long long>(left, posix::WaitSliceMilliseconds);
+        timespec rest{0, static_cast<long>(slice) * 1000000L};
+        nanosleep(&rest, nullptr); // a signal cuts it short; the loop looks again
     }
 }
 

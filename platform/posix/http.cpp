@@ -1,8 +1,11 @@
 // HTTP GET through libcurl's multi interface, so the request can be driven
 // step by step: first to the end of the response headers, then one body
 // piece per call. A piece that arrives while the previous one is still held
-// pauses the transfer until it is taken.
+// pauses the transfer until it is taken. A stop request ends the transfer
+// as a failed one.
 #include "platform/http.hpp"
+
+#include "platform/stop.hpp"
 
 #include <curl/curl.h>
 
@@ -23,7 +26,7 @@ struct platform::HttpTransfer {
 namespace platform {
 namespace {
 
-constexpr int PollSliceMilliseconds = 100;
+constexpr int PollSliceMilliseconds = 50; // the longest wait before a stop request is seen
 
 // Collects the header lines; an interim (1xx) block is dropped when it ends.
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* context) {
@@ -66,6 +69,11 @@ void runUntil(HttpTransfer& t, bool (*satisfied)(const HttpTransfer&)) {
             }
         }
         if (t.finished || satisfied(t)) {
+            return;
+        }
+        if (stopRequested()) {
+            t.finished = true; // the request ends as a failed one
+            t.outcome = CURLE_ABORTED_BY_CALLBACK;
             return;
         }
         curl_multi_poll(t.multi, nullptr, 0, PollSliceMilliseconds, nullptr);

@@ -5,6 +5,9 @@
 // a password prompt.
 #include "platform/service.hpp"
 
+#include "platform/posix/stop_signals.hpp"
+#include "platform/stop.hpp"
+
 #include <cerrno>
 #include <csignal>
 #include <spawn.h>
@@ -19,16 +22,12 @@ namespace {
 
 constexpr long PollSliceNanoseconds = 20L * 1000 * 1000;
 
-long long nowMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 // Waits for the child at most timeoutMilliseconds; its exit status, or -1
-// when it had to be ended or did not exit normally.
+// when it had to be ended, did not exit normally, or a stop request ended
+// the wait. A command left on a stop request goes on by itself: a service
+// half stopped or started is worse than one left to finish.
 int waitWithLimit(pid_t child, int timeoutMilliseconds) {
-    long long deadline = nowMilliseconds() + timeoutMilliseconds;
+    long long deadline = posix::monotonicMilliseconds() + timeoutMilliseconds;
     for (;;) {
         int status = 0;
         pid_t done = waitpid(child, &status, WNOHANG);
@@ -38,7 +37,10 @@ int waitWithLimit(pid_t child, int timeoutMilliseconds) {
         if (done < 0 && errno != EINTR) {
             return -1;
         }
-        if (nowMilliseconds() >= deadline) {
+        if (stopRequested()) {
+            return -1;
+        }
+        if (posix::monotonicMilliseconds() >= deadline) {
             kill(child, SIGKILL);
             while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
                 // SIGKILL cannot be caught, so this wait ends

@@ -2,13 +2,17 @@
 // without doing anything and the "not started" error never occurs.
 #include "platform/tcp.hpp"
 
+#include "platform/posix/stop_signals.hpp"
+#include "platform/stop.hpp"
+
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #ifndef MSG_NOSIGNAL
@@ -22,31 +26,29 @@ int descriptorOf(SocketHandle socket) {
     return static_cast<int>(socket);
 }
 
-// Waits until the socket is ready for events; 0, or the error number
-// (ETIMEDOUT when the time ran out).
+// Waits until the socket is ready for events, in slices so that a stop
+// request ends the wait; 0, or the error number (ETIMEDOUT when the time ran
+// out, EINTR on a stop request).
 int waitReady(int fd, short events, int timeoutMilliseconds) {
-    pollfd entry{fd, events, 0};
-    int ready = poll(&entry, 1, timeoutMilliseconds > 0 ? timeoutMilliseconds : 0);
-    if (ready < 0) {
-        return errno;
+    const long long deadline = posix::monotonicMilliseconds() + std::max(timeoutMilliseconds, 0);
+    for (;;) {
+        long long left = std::max(deadline - posix::monotonicMilliseconds(), 0LL);
+        pollfd entry{fd, events, 0};
+        int ready = poll(&entry, 1,
+                         static_cast<int>(std::min<long long>(left, posix::WaitSliceMilliseconds)));
+        if (ready > 0) {
+            return 0;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return errno;
+        }
+        if (stopRequested()) {
+            return EINTR;
+        }
+        if (left == 0) {
+            return ETIMEDOUT;
+        }
     }
-    return ready == 0 ? ETIMEDOUT : 0;
-}
-
-void setTimeLimit(int fd, int option, int timeoutMilliseconds) {
-    timeval limit{};
-    if (timeoutMilliseconds > 0) {
-        limit.tv_sec = timeoutMilliseconds / 1000;
-        limit.tv_usec = static_cast<suseconds_t>(timeoutMilliseconds % 1000) * 1000;
-    } else {
-        limit.tv_usec = 1000; // 0 would mean no limit at all
-    }
-    setsockopt(fd, SOL_SOCKET, option, &limit, sizeof limit);
-}
-
-// A would-block result of a timed send or receive is its time-out.
-int timedError(int error) {
-    return error == EAGAIN || error == EWOULDBLOCK ? ETIMEDOUT : error;
 }
 
 } // namespace
@@ -103,10 +105,13 @@ int connectTcp(SocketHandle socket, const char* dottedAddress, std::uint16_t por
 int sendSome(SocketHandle socket, const char* data, int length, int timeoutMilliseconds,
              int& error) {
     int fd = descriptorOf(socket);
-    setTimeLimit(fd, SO_SNDTIMEO, timeoutMilliseconds);
-    ssize_t count = ::send(fd, data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+    if (int waitError = waitReady(fd, POLLOUT, timeoutMilliseconds); waitError != 0) {
+        error = waitError;
+        return -1;
+    }
+    ssize_t count = ::send(fd, data, static_cast<std::size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (count < 0) {
-        error = timedError(errno);
+        error = errno;
         return -1;
     }
     return static_cast<int>(count);
@@ -114,10 +119,13 @@ int sendSome(SocketHandle socket, const char* data, int length, int timeoutMilli
 
 int receiveSome(SocketHandle socket, char* buffer, int size, int timeoutMilliseconds, int& error) {
     int fd = descriptorOf(socket);
-    setTimeLimit(fd, SO_RCVTIMEO, timeoutMilliseconds);
-    ssize_t count = ::recv(fd, buffer, static_cast<std::size_t>(size), 0);
+    if (int waitError = waitReady(fd, POLLIN, timeoutMilliseconds); waitError != 0) {
+        error = waitError;
+        return -1;
+    }
+    ssize_t count = ::recv(fd, buffer, static_cast<std::size_t>(size), MSG_DONTWAIT);
     if (count < 0) {
-        error = timedError(errno);
+        error = errno;
         return -1;
     }
     return static_cast<int>(count);

@@ -4,6 +4,10 @@
 #include "platform/service.hpp"
 
 #include "common/text.hpp"
+#include "platform/stop.hpp"
+#include "platform/win32/wait_slices.hpp"
+
+#include <algorithm>
 
 #include <cstring>
 
@@ -11,6 +15,33 @@
 #include <windows.h>
 
 namespace platform {
+namespace {
+
+// Waits for the process at most timeoutMilliseconds, in slices: WAIT_OBJECT_0
+// when it ended, WAIT_TIMEOUT when the time ran out, WAIT_ABANDONED on a stop
+// request. A command left on a stop request goes on by itself: a service
+// half stopped or started is worse than one left to finish.
+DWORD waitForExit(HANDLE process, int timeoutMilliseconds) {
+    const ULONGLONG deadline =
+        GetTickCount64() +
+        static_cast<ULONGLONG>(timeoutMilliseconds > 0 ? timeoutMilliseconds : 0);
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        DWORD slice = static_cast<DWORD>(
+            std::min<ULONGLONG>(now < deadline ? deadline - now : 0, win32::WaitSliceMilliseconds));
+        if (WaitForSingleObject(process, slice) == WAIT_OBJECT_0) {
+            return WAIT_OBJECT_0;
+        }
+        if (stopRequested()) {
+            return WAIT_ABANDONED;
+        }
+        if (now >= deadline) {
+            return WAIT_TIMEOUT;
+        }
+    }
+}
+
+} // namespace
 
 int runServiceCommand(ServiceAction action, const char* serviceName, int timeoutMilliseconds) {
     if (serviceName == nullptr || std::strchr(serviceName, '"') != nullptr) {
@@ -44,14 +75,14 @@ int runServiceCommand(ServiceAction action, const char* serviceName, int timeout
                         nullptr, nullptr, &startup, &process)) {
         return -1;
     }
-    DWORD limit = timeoutMilliseconds > 0 ? static_cast<DWORD>(timeoutMilliseconds) : 0;
     int result = -1;
-    if (WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0) {
+    DWORD waited = waitForExit(process.hProcess, timeoutMilliseconds);
+    if (waited == WAIT_OBJECT_0) {
         DWORD exitCode = 0;
         if (GetExitCodeProcess(process.hProcess, &exitCode)) {
             result = static_cast<int>(exitCode);
         }
-    } else {
+    } else if (waited == WAIT_TIMEOUT) {
         TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, 5000);
     }

@@ -2,6 +2,11 @@
 // socket creation reported WSANOTINITIALISED); errors are WSAGetLastError's.
 #include "platform/tcp.hpp"
 
+#include "platform/stop.hpp"
+#include "platform/win32/wait_slices.hpp"
+
+#include <algorithm>
+
 #define WIN32_LEAN_AND_MEAN
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -23,22 +28,47 @@ void setTimeLimit(SOCKET s, int option, int timeoutMilliseconds) {
     setsockopt(s, SOL_SOCKET, option, reinterpret_cast<const char*>(&limit), sizeof limit);
 }
 
+// Waits until the socket is ready (readable, or writable: a connect ended),
+// in slices so that a stop request ends the wait; 0, WSAETIMEDOUT when the
+// time ran out, WSAEINTR on a stop request, or the error number. failed
+// tells whether the socket was reported in the exception set (a connect
+// that failed).
+int waitReady(SOCKET s, bool forWriting, int timeoutMilliseconds, bool& failed) {
+    const ULONGLONG deadline = GetTickCount64() + limitOf(timeoutMilliseconds);
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        DWORD slice = static_cast<DWORD>(
+            std::min<ULONGLONG>(now < deadline ? deadline - now : 0, win32::WaitSliceMilliseconds));
+        fd_set ready;
+        fd_set exceptions;
+        FD_ZERO(&ready);
+        FD_ZERO(&exceptions);
+        FD_SET(s, &ready);
+        FD_SET(s, &exceptions);
+        timeval wait{0, static_cast<long>(slice) * 1000};
+        int count = forWriting ? select(0, nullptr, &ready, &exceptions, &wait)
+                               : select(0, &ready, nullptr, &exceptions, &wait);
+        if (count == SOCKET_ERROR) {
+            return WSAGetLastError();
+        }
+        if (count > 0) {
+            failed = FD_ISSET(s, &exceptions) != 0;
+            return 0;
+        }
+        if (stopRequested()) {
+            return WSAEINTR;
+        }
+        if (now >= deadline) {
+            return WSAETIMEDOUT;
+        }
+    }
+}
+
 // Waits for a non-blocking connect to finish; 0 or the error number.
 int awaitConnect(SOCKET s, int timeoutMilliseconds) {
-    fd_set writable;
-    fd_set failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    DWORD limit = limitOf(timeoutMilliseconds);
-    timeval wait{static_cast<long>(limit / 1000), static_cast<long>(limit % 1000) * 1000};
-    int ready = select(0, nullptr, &writable, &failed, &wait);
-    if (ready == SOCKET_ERROR) {
-        return WSAGetLastError();
-    }
-    if (ready == 0) {
-        return WSAETIMEDOUT;
+    bool failed = false;
+    if (int waitError = waitReady(s, true, timeoutMilliseconds, failed); waitError != 0) {
+        return waitError;
     }
     int error = 0;
     int length = sizeof error;
@@ -46,10 +76,7 @@ int awaitConnect(SOCKET s, int timeoutMilliseconds) {
         SOCKET_ERROR) {
         return WSAGetLastError();
     }
-    if (error == 0 && FD_ISSET(s, &failed)) {
-        error = WSAECONNREFUSED;
-    }
-    return error;
+    return error == 0 && failed ? WSAECONNREFUSED : error;
 }
 
 } // namespace
@@ -105,7 +132,12 @@ int connectTcp(SocketHandle socket, const char* dottedAddress, std::uint16_t por
 int sendSome(SocketHandle socket, const char* data, int length, int timeoutMilliseconds,
              int& error) {
     SOCKET s = nativeOf(socket);
-    setTimeLimit(s, SO_SNDTIMEO, timeoutMilliseconds);
+    bool failed = false;
+    if (int waitError = waitReady(s, true, timeoutMilliseconds, failed); waitError != 0) {
+        error = waitError;
+        return -1;
+    }
+    setTimeLimit(s, SO_SNDTIMEO, timeoutMilliseconds); // for what does not fit at once
     int count = ::send(s, data, length, 0);
     if (count == SOCKET_ERROR) {
         error = WSAGetLastError();
@@ -116,7 +148,11 @@ int sendSome(SocketHandle socket, const char* data, int length, int timeoutMilli
 
 int receiveSome(SocketHandle socket, char* buffer, int size, int timeoutMilliseconds, int& error) {
     SOCKET s = nativeOf(socket);
-    setTimeLimit(s, SO_RCVTIMEO, timeoutMilliseconds);
+    bool failed = false;
+    if (int waitError = waitReady(s, false, timeoutMilliseconds, failed); waitError != 0) {
+        error = waitError;
+        return -1;
+    }
     int count = ::recv(s, buffer, size, 0);
     if (count == SOCKET_ERROR) {
         error = WSAGetLastError();

@@ -5,6 +5,8 @@
 // standard error.
 #include "platform/message_box.hpp"
 
+#include "platform/stop.hpp"
+
 #include "platform/x11/session.hpp"
 
 #include <X11/Xatom.h>
@@ -91,10 +93,10 @@ public:
 
     bool created() const { return window_ != 0; }
 
-    // Waits for the confirmation, or for a quit signal.
+    // Waits for the confirmation, or for a stop request.
     void run() {
         int fd = ConnectionNumber(display_);
-        while (!done_ && !x11::quitSignalled()) {
+        while (!done_ && !stopRequested()) {
             XEvent event;
             while (!done_ &&
                    XCheckIfEvent(display_, &event, isFor, reinterpret_cast<XPointer>(&window_))) {

@@ -1,5 +1,5 @@
 // The message queue on X11: an internal queue of quit requests, fed by
-// postQuit and by SIGINT and SIGTERM, so that Ctrl+C or a service stop ends
+// postQuit and by stop requests (SIGINT and SIGTERM), so that Ctrl+C or a service stop ends
 // the monitor through its normal shutdown (this part works without any
 // display), then the X events of the display once it is open. An X event is
 // translated when it is taken, since the XEvent record does not fit the
@@ -7,6 +7,8 @@
 // any, it means.
 #include "platform/messages.hpp"
 
+#include "platform/posix/stop_signals.hpp"
+#include "platform/stop.hpp"
 #include "platform/x11/session.hpp"
 
 #include <csignal>
@@ -18,10 +20,7 @@
 namespace platform {
 namespace {
 
-volatile std::sig_atomic_t pendingSignalQuit = 0; // taken by takeMessage
-volatile std::sig_atomic_t quitWasSignalled = 0;  // stays set
 std::deque<int> postedQuits;
-bool handlersInstalled = false;
 
 // What a taken X event means, kept in Message::native until dispatch.
 struct TakenEvent {
@@ -29,23 +28,6 @@ struct TakenEvent {
     WindowEvent event = WindowEvent::Minimised;
 };
 static_assert(sizeof(TakenEvent) <= sizeof(Message::native), "the record must fit");
-
-extern "C" void onQuitSignal(int) {
-    pendingSignalQuit = 1;
-    quitWasSignalled = 1;
-}
-
-void installHandlers() {
-    if (handlersInstalled) {
-        return;
-    }
-    handlersInstalled = true;
-    struct sigaction action {};
-    action.sa_handler = onQuitSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // Input on the display's connection raises SIGIO, so an idle pass learns
 // that nothing arrived without asking the server: it is the common case, and
@@ -92,15 +74,6 @@ void store(Message& message, const TakenEvent& taken) {
 
 } // namespace
 
-namespace x11 {
-
-bool quitSignalled() {
-    installHandlers();
-    return quitWasSignalled != 0;
-}
-
-} // namespace x11
-
 namespace {
 
 // Takes the oldest posted quit request, if any.
@@ -117,12 +90,11 @@ bool takePostedQuit(Message& message) {
 } // namespace
 
 bool takeMessage(Message& message) {
-    installHandlers();
+    watchStopRequests(); // already done at start-up; here for any other caller
     message.isQuit = false;
     message.exitCode = 0;
     store(message, TakenEvent{});
-    if (pendingSignalQuit != 0) {
-        pendingSignalQuit = 0;
+    if (posix::takeStopRequest()) {
         message.isQuit = true;
         return true;
     }

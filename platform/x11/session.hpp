@@ -63,10 +63,6 @@ void iconifyInsteadOfTray();
 // stead is withdrawn. (window.cpp)
 void withdrawIfIconifiedForTray();
 
-// True once SIGINT or SIGTERM asked the program to end; waits that serve the
-// user (the message box) end early on it. (messages.cpp)
-bool quitSignalled();
-
 // The program's icon picture scaled to width x height, as 32-bit ARGB pixels
 // row by row, alpha 0 where the picture is transparent. (icon_picture.cpp)
 void iconPictureArgb(int width, int height, unsigned long* pixels);

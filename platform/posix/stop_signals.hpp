@@ -1,0 +1,15 @@
+// The POSIX side of stop requests, for the other POSIX and X11 backends.
+#pragma once
+
+namespace platform::posix {
+
+// The longest a backend waits without looking at the stop request.
+inline constexpr int WaitSliceMilliseconds = 50;
+
+// Takes the pending stop request, if any: true when there was one.
+bool takeStopRequest();
+
+// A clock for time limits that wall-clock changes do not move.
+long long monotonicMilliseconds();
+
+} // namespace platform::posix
