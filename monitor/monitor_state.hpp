@@ -2,6 +2,8 @@
 // and host identity, times, counters, handles and shared buffers.
 #pragma once
 
+#include "monitor/unit_tag.hpp"
+
 #include "monitor/report/server_connection.hpp"
 #include "platform/tray.hpp"
 #include "platform/types.hpp"
@@ -33,6 +35,7 @@ struct MonitorState {
     // Work-unit status.
     char unitName[75] = {};
     char previousUnitName[36] = {};
+    char unitTag[UnitTagSize] = {}; // empty: the unit carries no tag
     int progressPercent = 0;
     int unitCount = 0;
 

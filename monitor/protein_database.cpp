@@ -58,6 +58,9 @@ int projectNumberOf(const char* unitName) {
 
 int lookupProtein(MonitorState& s) {
     s.projectNumber = projectNumberOf(s.unitName);
+    if (s.projectNumber == 0) {
+        s.projectNumber = projectNumberOfTag(s.unitTag); // multi-core clients' generic names
+    }
     std::FILE* file = std::fopen(ProteinDatabaseFileName, "r");
     if (file == nullptr) {
         setUnknown(s);

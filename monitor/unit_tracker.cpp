@@ -18,6 +18,12 @@ constexpr int HeadSize = 7;
 constexpr int LineRestSize = 500;
 constexpr std::size_t CompareLength = 35;
 
+// What one read of the file found about the unit's identity.
+struct UnitRead {
+    bool nameChanged = false;
+    char tag[UnitTagSize] = {}; // empty when the file has no tag
+};
+
 void discardWords(MonitorState& s, int count) {
     char scratch[500];
     for (int i = 0; i < count; ++i) {
@@ -47,19 +53,58 @@ void changeUnit(MonitorState& s) {
     ++s.unitCount;
 }
 
-void readNameLine(MonitorState& s) {
+void readNameLine(MonitorState& s, UnitRead& read) {
     formatText(s.previousUnitName, sizeof s.previousUnitName, "%.35s", s.unitName);
     scanWord(s.inputFile, s.unitName, sizeof s.unitName);
     if (std::strncmp(s.previousUnitName, s.unitName, CompareLength) != 0) {
+        read.nameChanged = true;
+        s.unitTag[0] = '\0'; // the old unit's tag is not the new one's
         changeUnit(s);
     }
 }
 
-// Handles one line head; returns false when it names no known line.
-bool readKnownLine(MonitorState& s) {
+// The tag is the first word after "Tag:", read to the end of its line, so
+// that "Tag: -" never takes a word from the next line.
+void readTagLine(MonitorState& s, const LineHead& head, UnitRead& read) {
+    char rest[LineRestSize] = {};
+    if (!head.endsLine) {
+        readRestOfLine(s.inputFile, rest, sizeof rest);
+    }
+    char text[LineRestSize + 8];
+    formatText(text, sizeof text, "%s%c%s", s.lineBuffer + 4, head.endsLine ? ' ' : head.deleted,
+               rest);
+    storeUnitTag(text, read.tag, sizeof read.tag);
+}
+
+// The same (generic) name with another tag, where both the old and the new
+// unit carry one, is a new unit too.
+bool tagChanged(const MonitorState& s, const UnitRead& read) {
+    return !read.nameChanged && s.unitTag[0] != '\0' && read.tag[0] != '\0' &&
+           std::strcmp(s.unitTag, read.tag) != 0;
+}
+
+// Acts on what the tag says, once the whole file is read.
+void applyTag(MonitorState& s, const UnitRead& read) {
+    const bool changed = tagChanged(s, read);
+    copyText(s.unitTag, read.tag);
+    if (changed) {
+        changeUnit(s);
+    } else if (read.nameChanged && s.firstRun == 0 && projectNumberOf(s.unitName) == 0 &&
+               s.unitTag[0] != '\0') {
+        lookupProtein(s); // a generic new name: its project is in the tag read after it
+    }
+}
+
+enum class LineKind { Unknown, Known, Consumed };
+
+// Handles one line head: Consumed when the branch read the whole line.
+LineKind readKnownLine(MonitorState& s, const LineHead& lineHead, UnitRead& read) {
     const char* head = s.lineBuffer;
     if (std::strncmp(head, "Name:", 5) == 0) {
-        readNameLine(s);
+        readNameLine(s, read);
+    } else if (std::strncmp(head, "Tag:", 4) == 0) {
+        readTagLine(s, lineHead, read);
+        return LineKind::Consumed;
     } else if (std::strncmp(head, "Downlo", 5) == 0) {
         discardWords(s, 5);
     } else if (std::strncmp(head, "Due", 3) == 0) {
@@ -68,9 +113,9 @@ bool readKnownLine(MonitorState& s) {
         discardWords(s, 1);
         scanInteger(s.inputFile, &s.progressPercent);
     } else {
-        return false;
+        return LineKind::Unknown;
     }
-    return true;
+    return LineKind::Known;
 }
 
 } // namespace
@@ -85,16 +130,18 @@ int pollUnitFile(MonitorState& s) {
         }
         return 0;
     }
+    UnitRead read;
     while (!std::feof(s.inputFile)) {
         LineHead head = readLineHead(s.inputFile, s.lineBuffer, HeadSize);
         if (!head.read) {
             break;
         }
-        if (head.length > 0 && readKnownLine(s)) {
+        if (head.length > 0 && readKnownLine(s, head, read) == LineKind::Known) {
             discardLinePiece(s.inputFile, s.lineBuffer, LineRestSize);
         }
     }
     std::fclose(s.inputFile);
     s.inputFile = nullptr;
+    applyTag(s, read);
     return 1;
 }

@@ -1,6 +1,7 @@
 #include "client_folder.hpp"
 #include "common/text.hpp"
 #include "monitor/event_log.hpp"
+#include "monitor/protein_database.hpp"
 #include "monitor/unit_tracker.hpp"
 #include "platform/clock.hpp"
 
@@ -10,6 +11,18 @@ protected:
         ClientFolder::SetUp();
         write("database.txt", "2665 a 1 1 1 110.9 100 GROMACS\n1160 b 1 1 1 50 0 TINKER\n");
         state_.unitStartTime = platform::currentTime();
+    }
+
+    // Puts a real client's unit file (tests/data/unitinfo/<name>-unitinfo.txt
+    // or <name>.txt) in place of the client's.
+    static void copyRealUnitFile(const std::string& name) {
+        std::filesystem::path folder = VIGILON_TEST_DATA "/unitinfo";
+        std::filesystem::path file = folder / (name + "-unitinfo.txt");
+        if (!std::filesystem::exists(file)) {
+            file = folder / (name + ".txt");
+        }
+        std::filesystem::copy_file(file, "../unitinfo.txt",
+                                   std::filesystem::copy_options::overwrite_existing);
     }
 
     // Lets minutes pass on the fake clock.
@@ -113,28 +126,90 @@ TEST_F(UnitTracker, ShortDueLineSwallowsTheProgressLine) {
     EXPECT_EQ(state_.unitCount, 2);
 }
 
-TEST_F(UnitTracker, RealClientFilesRead) {
+// Unit files written by real clients: multi-core (SMP) clients name every
+// unit "Gromacs" and carry the project in the tag; the others keep theirs.
+TEST_F(UnitTracker, RealClientFilesGiveNameTagAndProject) {
     const struct {
-        const char* text;
+        const char* file;
         const char* name;
+        const char* tag;
         int percent;
+        int project;
     } cases[] = {
-        {"Current Work Unit\n-----------------\nName: Gromacs\nTag: P2669R13C159G153\n"
-         "Download time: October 3 07:52:07\nDue time: October 6 07:52:07\n"
-         "Progress: 6871979%  [||||]\n",
-         "Gromacs", 6871979},
-        {"Current Work Unit\r\n-----------------\r\nName: PEPTIDE (1-42)\r\nTag: -\r\n"
-         "Download time: November 19 05:56:56\r\nDue time: November 29 05:56:56\r\n"
-         "Progress: 23%  [||________]\r\n",
-         "PEPTIDE", 23},
+        {"SMP_7", "Gromacs", "P2669R13C159G153", 6871979, 2669},
+        {"SMP_8", "Gromacs", "P2683R2C8G24", 1718086, 2683},
+        {"SMP_9", "Gromacs", "P2681R9C8G55", 0, 2681},
+        {"SMP_10", "Gromacs", "P2683R6C12G21", 0, 2683},
+        {"SMP_11", "Gromacs", "P2671R30C81G165", 0, 2671},
+        {"SMP_12", "Gromacs", "P6024R0C9G78", 0, 6024},
+        {"SMP_13", "Gromacs", "P6073R0C10G53", 0, 6073},
+        {"SMP_15", "Gromacs", "P6071R0C39G70", 0, 6071},
+        {"GPU2_6", "Protein", "P5770R4C242G1366", 0, 5770},
+        {"GPU2_5", "p4744_lam5w_300K", "", 0, 4744},
+        {"GPU3_1", "PEPTIDE", "", 23, 0},
+        {"Standard_5", "ProtoMol", "", 11, 0},
+        {"unitinfo_TagFormat", "Gromacs", "P2AA3R6C12G21", 0, 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         state_ = MonitorState{};
-        write("../unitinfo.txt", c.text);
+        copyRealUnitFile(c.file);
         pollUnitFile(state_);
+        lookupProtein(state_);
         EXPECT_STREQ(state_.unitName, c.name);
-        EXPECT_EQ(state_.progressPercent, c.percent);
+        EXPECT_STREQ(state_.unitTag, c.tag);
+        EXPECT_EQ(state_.projectNumber, c.project);
+        if (c.percent != 0) {
+            EXPECT_EQ(state_.progressPercent, c.percent);
+        }
     }
+}
+
+// Two SMP units in a row: the same name, another tag, the full change.
+TEST_F(UnitTracker, AnotherTagUnderTheSameNameIsAUnitChange) {
+    state_.logEnabled = 1;
+    write("database.txt", "2683 p2683 1 1 1 1000 250 GRO-A4\n2671 p2671 1 1 1 500 100 GRO-SMP\n");
+    copyRealUnitFile("SMP_10"); // P2683R6C12G21
+    pollUnitFile(state_);
+    lookupProtein(state_);
+    EXPECT_EQ(state_.unitFrames, 250);
+    state_.firstRun = 0;
+    copyRealUnitFile("SMP_10"); // the same tag: the same unit
+    pollUnitFile(state_);
+    EXPECT_EQ(state_.unitCount, 1);
+    EXPECT_FALSE(exists(EventLogFileName));
+    wait(100);
+    copyRealUnitFile("SMP_11"); // P2671R30C81G165
+    pollUnitFile(state_);
+    EXPECT_EQ(state_.unitCount, 2);
+    EXPECT_EQ(state_.projectNumber, 2671);
+    EXPECT_STREQ(state_.coreName, "GRO-SMP");
+    std::string now = stamp(platform::currentTime());
+    EXPECT_EQ(read(EventLogFileName), "Gromacs completed in 100.000000 minutes on " + now +
+                                          "Average frame time: 0.400000 minutes per frame\n"
+                                          "Beginning process for Gromacs on " +
+                                          now);
+    // A file without a tag after one with a tag: no change by tag alone.
+    write("../unitinfo.txt", "Name: Gromacs\nTag: -\nProgress: 5%\n");
+    pollUnitFile(state_);
+    EXPECT_EQ(state_.unitCount, 2);
+    EXPECT_STREQ(state_.unitTag, "");
+}
+
+// From a named unit to a multi-core client's: the project is the new tag's,
+// never the old unit's; a name that gives a project keeps it over a tag.
+TEST_F(UnitTracker, AGenericNewNameTakesItsProjectFromItsOwnTag) {
+    write("database.txt", "2665 p2665 1 1 1 1 1 GROMACS\n2671 p2671 1 1 1 500 100 GRO-SMP\n");
+    write("../unitinfo.txt", "Name: p2665_IBX\nTag: P2683R6C12G21\nProgress: 5%\n");
+    pollUnitFile(state_);
+    lookupProtein(state_);
+    EXPECT_EQ(state_.projectNumber, 2665);
+    state_.firstRun = 0;
+    copyRealUnitFile("SMP_11"); // Gromacs, P2671R30C81G165
+    pollUnitFile(state_);
+    EXPECT_EQ(state_.unitCount, 2);
+    EXPECT_EQ(state_.projectNumber, 2671);
+    EXPECT_STREQ(state_.coreName, "GRO-SMP");
 }
 
 TEST_F(UnitTracker, MissingFileIsReportedOnlyOnTheFirstRun) {
