@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
           libcurl4-openssl-dev libgtk-3-dev pkg-config libx11-dev libgl-dev libglx-dev mesa-common-dev
-          libgl1-mesa-dri xfonts-75dpi xfonts-base
+          libgl1-mesa-dri:amd64 xfonts-75dpi xfonts-base
           xvfb openbox trayer xdotool wmctrl x11-utils x11-apps imagemagick
           python3 util-linux procps)
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test: Linux (GCC, then
 # AddressSanitizer + UndefinedBehaviorSanitizer, then Clang) and Windows
-# (MinGW-w64 i686 and x86_64, under Wine).
+# (MinGW-w64 i686 and x86_64, under Wine), then the release archives.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,4 +19,9 @@ bash tools/fuzz.sh
 
 if [ "${VIGILON_SKIP_WINDOWS:-0}" != 1 ]; then
     bash tools/test_windows.sh
+fi
+
+if [ "${VIGILON_SKIP_PACKAGE:-0}" != 1 ]; then
+    echo "== package"
+    bash tools/package.sh
 fi
