@@ -1,17 +1,95 @@
 #!/usr/bin/env bash
-# Runs the readers' fuzz target for FUZZ_SECONDS (default 20) from a small
-# seed corpus; any crash or sanitizer report fails the run.
+# Builds the libFuzzer targets, one per reader of outside input, and runs each
+# for FUZZ_SECONDS (default 20), two at a time, from seeds made of the
+# repository's own fixtures. A crash, failed property, sanitizer report or
+# hang fails the run (the input is kept in build/linux-fuzz/artifacts/); each
+# target ends with one line of totals.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cmake --preset linux-fuzz -S "$root" >/dev/null
-cmake --build --preset linux-fuzz --target fuzz_readers
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
-printf '\000[Vigilon setup]\n\ndelay 5\ncpunum 2\nipadd 1.2.3.4\nspath a b\n' >"$corpus/settings"
-printf '\001usern x\nteam# 3\nscore 1\n' >"$corpus/setup"
-printf '\002[settings]\nusername=x\nteam=5\nmachineid=3\n' >"$corpus/client"
-printf '\003Name: p2665_IBX\nDownload time: May 1 1:00:00\nDue time: May 2 1:00:00\nProgress: 5%%\n' >"$corpus/unit"
-head -n 20 "$root/data/database.txt" | { printf '\004'; cat; } >"$corpus/database"
-cd "$corpus"
-"$root/build/linux-fuzz/fuzz/fuzz_readers" -max_total_time="${FUZZ_SECONDS:-20}" -max_len=4096 \
-    "$corpus" 2>&1 | tail -n 2
+cd "$root"
+seconds=${FUZZ_SECONDS:-20}
+targets=(settings client_config unit_file protein_database companion_link stats_site)
+cmake --preset linux-fuzz >/dev/null
+cmake --build --preset linux-fuzz --target "${targets[@]/#/fuzz_}" >/dev/null
+bin=$root/build/linux-fuzz/fuzz
+artifacts=$root/build/linux-fuzz/artifacts
+mkdir -p "$artifacts"
+work=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+export TMPDIR=$work # the targets' client folders
+
+# seed TARGET NAME: stdin becomes one seed; \036 separates an input's pieces.
+seed() { mkdir -p "$work/$1" && cat >"$work/$1/$2"; }
+S=$'\036'
+db=$root/data/database.txt
+database() { head -n 20 "$db"; grep '^4744 ' "$db"; }
+
+lines() { printf '%s\n' "$@"; }
+crlf() { printf '%s\r\n' "$@"; }
+
+{ lines '[Vigilon setup]' '' 'delay 5' 'cpunum 2' 'ontop 1' 'fhlog 1' 'quiet 0' 'stats 1' \
+      'ipadd 192.168.1.20' 'servc 1' 'spath FAH@C:+FAH+FAH502-Console.exe' 'vant! 1' 'nowin 0'
+  printf '%sC:\\FAH\\vigilon' "$S"; } | seed settings written
+{ crlf 'delay 0' 'usern Tom' 'team# 33' 'score 1' 'ipadd' 'spath fahclient  ' 'quiet -2147483649'
+  printf '%s/home/tom/FAH/vigilon' "$S"; } | seed settings by-hand
+lines '[settings]' 'username=Tom Smith' 'team=33' 'passkey=' 'asknet=no' 'machineid=2' \
+    'local=12' '' '[http]' 'active=no' 'host=localhost' 'port=8080' | seed client_config v6
+crlf '[settings]' 'username=' 'team=4294967296' 'machineid=1' | seed client_config v5
+long=$(head -c 600 /dev/zero | tr '\0' x) # lines beyond every buffer of the readers
+{ lines "spath $long" "ipadd $long" "$long" 'delay 99999999999'; printf '%sC:\\%s' "$S" "$long"; } |
+    seed settings long
+lines '[settings]' "username=$long" 'team=000000000000000000033' "machineid=1$long" |
+    seed client_config long
+units=("$root"/tests/data/unitinfo/*.txt)
+for i in "${!units[@]}"; do
+    next=${units[(i + 1) % ${#units[@]}]}
+    { cat "${units[i]}"; printf %s "$S"; cat "$next"; printf %s "$S"; database; } |
+        seed unit_file "$(basename "${units[i]}")"
+done
+{ head -n 40 "$db"; printf '%sp781_Minichap_1kT' "$S"; } | seed protein_database head
+{ database; printf '%sp4744_lam5w_300K' "$S"; } | seed protein_database match
+greeting='Dornhelm companion server ready'
+for reply in 000 001 002 '002\001' 003 201; do # nothing, stop, tray (twice), restart, -127
+    printf "%s%s\\$reply%sFAH@C:+FAH+FAH502-Console.exe" "$greeting" "$S" "$S" |
+        seed companion_link "reply-${reply:0:3}${reply:5:3}"
+done
+head -c 2048 /dev/zero | tr '\0' G | seed companion_link long-greeting
+{ crlf 'HTTP/1.1 200 OK' 'Content-Type: text/html' 'Content-Length: 15' ''
+  printf '%s Intel(R) Pentium(R) 4 CPU 2.40GHz%s<html>ok</html>' "$S" "$S"; } | seed stats_site ok
+{ crlf 'HTTP/1.0 404 Not Found' ''
+  printf '%sAMD Athlon(tm) 64 X2 Dual Core Processor 4200+%snot here' "$S" "$S"; } |
+    seed stats_site not-found
+
+# totals LOG: the runs, coverage, features and corpus of libFuzzer's last line.
+totals() {
+    grep -a 'DONE  *cov:' "$1" | tail -n 1 | awk '{ for (i = 1; i < NF; i++) v[$i] = $(i + 1)
+        printf "runs %s  cov %s  ft %s  corpus %s  exec/s %s\n",
+               substr($1, 2), v["cov:"], v["ft:"], v["corp:"], v["exec/s:"] }'
+}
+
+status=0
+for ((i = 0; i < ${#targets[@]}; i += 2)); do
+    pids=()
+    for name in "${targets[@]:i:2}"; do
+        timeout -k 5 $((seconds + 60)) "$bin/fuzz_$name" -max_total_time="$seconds" \
+            -max_len=4096 -timeout=10 -artifact_prefix="$artifacts/$name-" "$work/$name" \
+            >"$work/$name.log" 2>&1 &
+        pids+=($!)
+    done
+    for j in "${!pids[@]}"; do
+        name=${targets[i + j]}
+        result=0
+        wait "${pids[j]}" || result=$?
+        if [[ $result -ne 0 ]] || ! grep -aq 'DONE  *cov:' "$work/$name.log" ||
+            grep -aEq 'Sanitizer|runtime error|property failed' "$work/$name.log"; then
+            echo "fuzz_$name FAILED (exit $result):"
+            tail -n 40 "$work/$name.log"
+            status=1
+        else
+            printf 'fuzz_%-17s %s  (%s s)\n' "$name" "$(totals "$work/$name.log")" "$seconds"
+        fi
+    done
+done
+pids=()
+exit $status
