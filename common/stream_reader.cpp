@@ -112,16 +112,16 @@ bool scanWord(std::FILE* stream, char* out, std::size_t capacity) {
         return false;
     }
     std::size_t stored = 0;
-    int c = std::fgetc(stream);
-    while (c != EOF && !isBlank(c)) {
-        out[stored++] = static_cast<char>(c);
-        if (stored + 1 >= capacity) {
+    while (stored + 1 < capacity) { // room is checked before each byte is stored
+        int c = std::fgetc(stream);
+        if (c == EOF) {
             break;
         }
-        c = std::fgetc(stream);
-    }
-    if (c != EOF && isBlank(c)) {
-        std::ungetc(c, stream);
+        if (isBlank(c)) {
+            std::ungetc(c, stream);
+            break;
+        }
+        out[stored++] = static_cast<char>(c);
     }
     out[stored] = '\0';
     return true;
