@@ -7,12 +7,17 @@
 #include <time.h>
 
 namespace platform {
+namespace {
+constexpr long long SleepSliceMilliseconds = 1000;
+}
 
 std::time_t currentTime() {
     return std::time(nullptr);
 }
 
-// Sleeps in slices, so that a stop request ends a long pause early.
+// A stop signal cuts the sleep short (EINTR) and ends it; one landing just
+// before a slice began is seen when the slice ends, so a long pause is
+// slept in slices of a second. An idle pass's 100 ms is one slice.
 void sleepMilliseconds(int milliseconds) {
     const long long deadline = posix::monotonicMilliseconds() + std::max(milliseconds, 0);
     for (;;) {
@@ -20,8 +25,9 @@ void sleepMilliseconds(int milliseconds) {
         if (left <= 0 || stopRequested()) {
             return;
         }
-        long long slice = std::min<long long>(left, posix::WaitSliceMilliseconds);
-        timespec rest{0, static_cast<long>(slice) * 1000000L};
+        long long slice = std::min<long long>(left, SleepSliceMilliseconds);
+        timespec rest{static_cast<time_t>(slice / 1000),
+                      static_cast<long>(slice % 1000) * 1000000L};
         nanosleep(&rest, nullptr); // a signal cuts it short; the loop looks again
     }
 }
