@@ -34,6 +34,7 @@ no_icon() { [ "$(docked_icons)" -le "$icons_before" ]; }
 
 work=$(mktemp -d)
 monitor_pid=""
+peer_pid=""
 if [ -z "${DISPLAY:-}" ]; then
     start_x_session
     start_tray_host
@@ -46,6 +47,7 @@ end_wine_test() {
         timeout 20 tail --pid="$monitor_pid" -f /dev/null || kill "$monitor_pid" 2>/dev/null
         monitor_pid=""
     fi
+    [ -z "$peer_pid" ] || kill "$peer_pid" 2>/dev/null || true
     stop_x_session
     rm -rf "$work"
 }
@@ -104,4 +106,22 @@ wait_for 30 icon_docked || fail "tray: no icon"
 window_hidden || fail "tray: window visible"
 end_by close
 wait_for 30 no_icon || fail "tray: icon left behind"
-echo "wine display run: pixels, tray and back, Escape, WM_CLOSE, start in the tray"
+# Escape while the exchange with a companion server that never greets waits
+# (up to 10 s for each of its steps): the wait ends early, then the shutdown
+# sends the final record.
+timeout 120 python3 "$source/tests/e2e/lib/quiet_peer.py" --port 25876 --log "$work/quiet.jsonl" \
+    >"$work/quiet.out" 2>&1 &
+peer_pid=$!
+wait_for 10 grep -q "^listening" "$work/quiet.out" || fail "quiet peer: port 25876 busy?"
+start_monitor waiting 42 'fhlog 1\r\nstats 1\r\nipadd 127.0.0.1\r\n'
+wait_for 30 grep -q "^connection 1$" "$work/quiet.out" || fail "waiting: no connection"
+asked=$SECONDS
+end_by escape
+[ $((SECONDS - asked)) -lt 8 ] || fail "waiting: Escape was held for $((SECONDS - asked)) s"
+final_record() {
+    python3 -c 'import json, sys
+fields = [json.loads(line) for line in open(sys.argv[1])][-1]["text"].split(" ")
+sys.exit(0 if len(fields) == 13 and fields[4] == "1" else 1)' "$work/quiet.jsonl" 2>/dev/null
+}
+wait_for 10 final_record || fail "waiting: no final record"
+echo "wine display run: pixels, tray and back, Escape, WM_CLOSE, start in the tray, Escape while waiting"
