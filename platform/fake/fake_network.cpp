@@ -11,46 +11,37 @@
 namespace fake {
 namespace {
 
-Network& instance() {
-    static Network shared;
-    return shared;
-}
-
-platform::SocketHandle nextSocket = 3;
-
 void record(const std::string& call) {
-    instance().calls.push_back(call);
+    network().calls.push_back(call);
 }
 
 } // namespace
 
 Network& network() {
-    return instance();
+    static Network shared;
+    return shared;
 }
 
 void resetNetwork() {
-    instance() = Network{};
-    nextSocket = 3;
+    network() = Network{};
 }
 
 void acceptConnections() {
-    instance().connectError = 0;
+    network().connectError = 0;
 }
 
 void queueReceive(const std::string& bytes) {
-    instance().receives.push_back({0, bytes});
+    network().receives.push_back({0, bytes});
 }
 
 void queueReceiveError(int error) {
-    instance().receives.push_back({error, {}});
+    network().receives.push_back({error, {}});
 }
 
 int countNetworkCalls(const std::string& prefix) {
-    int count = 0;
-    for (const std::string& call : instance().calls) {
-        count += call.rfind(prefix, 0) == 0 ? 1 : 0;
-    }
-    return count;
+    const std::vector<std::string>& calls = network().calls;
+    return static_cast<int>(std::count_if(
+        calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
 }
 
 } // namespace fake
@@ -88,7 +79,7 @@ SocketHandle createTcpSocket(int& error) {
         return NoSocket;
     }
     ++n.openSockets;
-    return fake::nextSocket++;
+    return n.nextSocket++;
 }
 
 int connectTcp(SocketHandle socket, const char* dottedAddress, std::uint16_t port,

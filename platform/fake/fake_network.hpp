@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/service.hpp"
+#include "platform/tcp.hpp"
 
 #include <deque>
 #include <string>
@@ -62,8 +63,9 @@ struct Network {
     int serviceResult = 0;
 
     // What happened.
-    std::vector<std::string> calls; // one line per socket call
-    std::string sent;               // every byte sent, in order
+    platform::SocketHandle nextSocket = 3; // the handle the next socket gets
+    std::vector<std::string> calls;        // one line per socket call
+    std::string sent;                      // every byte sent, in order
     int openSockets = 0;
     int runningLibraries = 0;
     std::vector<HttpRequestSeen> httpRequests;

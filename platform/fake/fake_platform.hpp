@@ -1,9 +1,8 @@
 // A stateful, recording platform for the unit tests: a scripted clock, a
 // scripted message queue with window events, scripted host facts, and a
-// journal of every display call.
+// journal of every display and renderer call.
 #pragma once
 
-#include "platform/host.hpp"
 #include "platform/tray.hpp"
 #include "platform/window.hpp"
 
@@ -29,14 +28,12 @@ struct MessageBoxShown {
 };
 
 struct Platform {
-    // Clock: currentTime() gives startTime plus the slept time, plus any
+    // Clock: currentTime() gives a fixed start plus the slept time, plus any
     // extra seconds a test adds.
-    std::time_t startTime = 1700000000;
     long long sleptMilliseconds = 0;
     long long extraSeconds = 0;
     int sleeps = 0;
-    // Called after each sleep with the number of sleeps so far.
-    std::function<void(int)> onSleep;
+    std::function<void(int)> onSleep; // called after each sleep with the count so far
 
     std::deque<QueuedMessage> messages;
     platform::WindowEventHandler handler = nullptr;
@@ -44,34 +41,28 @@ struct Platform {
 
     // Host facts.
     int hasCpuid = 1;
-    std::uint32_t highestLeaf = 1;
     std::string vendor = "GenuineIntel";
-    std::uint32_t signature = 0x306c3;
-    std::uint32_t features = 0xbfebfbff;
     bool hasProcessorInfo = true;
     std::string processorName = "Intel(R) Core(TM) i7-4770 CPU @ 3.40GHz";
     std::uint32_t megahertz = 3400;
     std::uint64_t memory = 8ull << 30;
 
-    // What happened.
     bool createWindowFails = false;
+
+    // Every call with its arguments, e.g. "createStatusWindow GLSample Vigilon
+    // v1.1 256x135"; renderer steps with their values, e.g. "raster -0.95 0.7"
+    // or "text 1 Name: x" (list base, then the bytes as given).
     std::vector<std::string> calls;
     std::vector<MessageBoxShown> messageBoxes;
     std::vector<platform::TrayIcon> trayRecords; // the record of each tray call
-    std::vector<std::string> drawnTexts;
-    // Every renderer step with its values, e.g. "raster -0.95 0.7" or
-    // "text 1 Name: x" (list base, then the bytes as given).
-    std::vector<std::string> renderSteps;
-    int framesSwapped = 0;
 };
 
 // The one fake platform; reset() gives a fresh one.
 Platform& platform();
 void reset();
 
-// Queues a window event or a quit request for takeMessage.
+// Queues a window event for takeMessage.
 void queueEvent(platform::WindowEvent event);
-void queueQuit(int exitCode);
 
 // Number of journal entries that begin with prefix.
 int countCalls(const std::string& prefix);

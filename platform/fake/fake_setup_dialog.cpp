@@ -6,14 +6,10 @@
 #include <system_error>
 
 namespace fake {
-namespace {
-
-int dialogToken = 0; // its address serves as the dialog's handle
-
-} // namespace
 
 platform::NativeHandle setupDialogHandle() {
-    return &dialogToken;
+    static int token = 0; // its address serves as the dialog's handle
+    return &token;
 }
 
 SetupDialog& setupDialog() {

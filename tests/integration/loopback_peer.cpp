@@ -1,5 +1,6 @@
 #include "loopback_peer.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -49,22 +50,15 @@ Native native(std::intptr_t socket) {
 }
 
 // True when the socket becomes readable within the limit.
-bool readable(Native socket, int timeoutMilliseconds) {
+bool readable(Native socket, long long timeoutMilliseconds) {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(socket, &set);
     timeval limit{};
-    limit.tv_sec = timeoutMilliseconds / 1000;
-    limit.tv_usec = (timeoutMilliseconds % 1000) * 1000;
+    timeoutMilliseconds = std::max(timeoutMilliseconds, 0LL);
+    limit.tv_sec = static_cast<long>(timeoutMilliseconds / 1000);
+    limit.tv_usec = static_cast<long>(timeoutMilliseconds % 1000 * 1000);
     return select(static_cast<int>(socket) + 1, &set, nullptr, nullptr, &limit) > 0;
-}
-
-sockaddr_in loopbackAddress(std::uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
 }
 
 } // namespace
@@ -84,26 +78,8 @@ long long steadyMilliseconds() {
         .count();
 }
 
-Peer::Peer(Peer&& other) noexcept : socket_(other.socket_) {
-    other.socket_ = -1;
-}
-
-Peer& Peer::operator=(Peer&& other) noexcept {
-    if (this != &other) {
-        close();
-        socket_ = other.socket_;
-        other.socket_ = -1;
-    }
-    return *this;
-}
-
-Peer::~Peer() {
-    close();
-}
-
 bool Peer::sendAll(const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
+    for (std::size_t done = 0; done < bytes.size();) {
         int count =
             ::send(native(socket_), bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
         if (count <= 0) {
@@ -114,52 +90,21 @@ bool Peer::sendAll(const std::string& bytes) {
     return true;
 }
 
-std::string Peer::receiveSome(std::size_t size, int timeoutMilliseconds) {
-    if (!valid() || !readable(native(socket_), timeoutMilliseconds)) {
-        return {};
-    }
-    std::string bytes(size, '\0');
-    int count = ::recv(native(socket_), &bytes[0], static_cast<int>(size), 0);
-    bytes.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
-    return bytes;
-}
-
-std::string Peer::receiveExactly(std::size_t size, int timeoutMilliseconds) {
-    long long deadline = steadyMilliseconds() + timeoutMilliseconds;
+std::string Peer::receive(int timeoutMilliseconds, std::size_t size, const std::string& marker) {
+    const long long deadline = steadyMilliseconds() + timeoutMilliseconds;
     std::string bytes;
-    while (bytes.size() < size) {
-        long long left = deadline - steadyMilliseconds();
-        std::string piece = receiveSome(size - bytes.size(), left > 0 ? static_cast<int>(left) : 0);
-        if (piece.empty()) {
+    char piece[4096];
+    while (valid() && bytes.size() < size &&
+           (marker.empty() || bytes.find(marker) == std::string::npos) &&
+           readable(native(socket_), deadline - steadyMilliseconds())) {
+        int count = ::recv(native(socket_), piece,
+                           static_cast<int>(std::min(sizeof piece, size - bytes.size())), 0);
+        if (count <= 0) {
             break;
         }
-        bytes += piece;
+        bytes.append(piece, static_cast<std::size_t>(count));
     }
     return bytes;
-}
-
-std::string Peer::receiveUntil(const std::string& marker, int timeoutMilliseconds) {
-    long long deadline = steadyMilliseconds() + timeoutMilliseconds;
-    std::string bytes;
-    while (bytes.find(marker) == std::string::npos) {
-        long long left = deadline - steadyMilliseconds();
-        std::string piece = receiveSome(4096, left > 0 ? static_cast<int>(left) : 0);
-        if (piece.empty()) {
-            break;
-        }
-        bytes += piece;
-    }
-    return bytes;
-}
-
-void Peer::awaitClose(int timeoutMilliseconds) {
-    long long deadline = steadyMilliseconds() + timeoutMilliseconds;
-    for (;;) {
-        long long left = deadline - steadyMilliseconds();
-        if (left <= 0 || receiveSome(4096, static_cast<int>(left)).empty()) {
-            return;
-        }
-    }
 }
 
 void Peer::close() {
@@ -172,11 +117,13 @@ void Peer::close() {
 Listener::Listener(int backlog) {
     startSockets();
     Native s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
     if (s == NoNative) {
         return;
     }
-    sockaddr_in address = loopbackAddress(0);
-    socklen_t length = sizeof address;
     if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(s, backlog) != 0 ||
         ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -198,7 +145,7 @@ Peer Listener::accept(int timeoutMilliseconds) {
         return Peer();
     }
     Native s = ::accept(native(socket_), nullptr, nullptr);
-    return s == NoNative ? Peer() : Peer(static_cast<std::intptr_t>(s));
+    return Peer(s == NoNative ? -1 : static_cast<std::intptr_t>(s));
 }
 
 std::uint16_t unusedPort() {

@@ -11,34 +11,23 @@ namespace loopback {
 
 class Peer {
 public:
-    Peer() = default;
-    explicit Peer(std::intptr_t socket) : socket_(socket) {}
-    Peer(Peer&& other) noexcept;
-    Peer& operator=(Peer&& other) noexcept;
+    explicit Peer(std::intptr_t socket = -1) : socket_(socket) {}
     Peer(const Peer&) = delete;
     Peer& operator=(const Peer&) = delete;
-    ~Peer();
+    ~Peer() { close(); }
 
     bool valid() const { return socket_ != -1; }
-
     bool sendAll(const std::string& bytes);
 
-    // One receive of at most size bytes; empty on close, failure or time-out.
-    std::string receiveSome(std::size_t size, int timeoutMilliseconds);
-
-    // Receives until size bytes, the peer's close, or the time limit.
-    std::string receiveExactly(std::size_t size, int timeoutMilliseconds);
-
-    // Receives until the text holds marker, the peer's close, or the limit.
-    std::string receiveUntil(const std::string& marker, int timeoutMilliseconds);
-
-    // Waits until the other side closes (or the limit passes).
-    void awaitClose(int timeoutMilliseconds);
+    // Receives until size bytes, the marker, the other side's close, or the
+    // time limit, whichever comes first.
+    std::string receive(int timeoutMilliseconds, std::size_t size = SIZE_MAX,
+                        const std::string& marker = {});
 
     void close();
 
 private:
-    std::intptr_t socket_ = -1;
+    std::intptr_t socket_;
 };
 
 class Listener {

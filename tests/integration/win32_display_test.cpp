@@ -62,17 +62,15 @@ protected:
     static inline std::vector<WindowEvent> events;
 };
 
-struct HandledMessage {
-    const char* name;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    std::optional<WindowEvent> event;
-};
-
 TEST_F(Win32Display, HandledMessagesAnswerZeroAndReportTheirEvent) {
     const UINT iconMessage = WM_USER + 1;
-    const HandledMessage table[] = {
+    const struct {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        std::optional<WindowEvent> event;
+    } table[] = {
         {"create", WM_CREATE, 0, 0, std::nullopt},
         {"destroy", WM_DESTROY, 0, 0, std::nullopt},
         {"size minimised", WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0), WindowEvent::Minimised},
@@ -85,15 +83,11 @@ TEST_F(Win32Display, HandledMessagesAnswerZeroAndReportTheirEvent) {
         {"icon right double-click", iconMessage, 1, WM_RBUTTONDBLCLK, std::nullopt},
         {"new taskbar", RegisterWindowMessageA("TaskbarCreated"), 0, 0, std::nullopt},
     };
-    for (const HandledMessage& row : table) {
+    for (const auto& row : table) {
         SCOPED_TRACE(row.name);
         events.clear();
         EXPECT_EQ(send(row.message, row.wParam, row.lParam), 0);
-        std::vector<WindowEvent> expected;
-        if (row.event) {
-            expected.push_back(*row.event);
-        }
-        EXPECT_EQ(events, expected);
+        EXPECT_EQ(events, row.event ? std::vector{*row.event} : std::vector<WindowEvent>{});
     }
     EXPECT_TRUE(IsWindow(hwnd())) << "close and destroy leave the window to the core";
     MSG quit{};
@@ -173,12 +167,11 @@ TEST(Win32Tray, RecordHasTheVersion3LayoutOfThisArchitecture) {
 }
 
 TEST(Win32Tray, TipIsCutTo127CharactersWithoutReadingPastIt) {
-    struct Case {
+    const struct {
         std::size_t filled; // leading 'x' bytes; the rest of the 128 are 0
         std::size_t expected;
-    };
-    const Case table[] = {{0, 0}, {1, 1}, {127, 127}, {128, 127}};
-    for (const Case& row : table) {
+    } table[] = {{0, 0}, {1, 1}, {127, 127}, {128, 127}};
+    for (const auto& row : table) {
         SCOPED_TRACE(row.filled);
         struct {
             platform::TrayIcon icon;

@@ -3,15 +3,13 @@
 
 using ClientConfig = ClientFolder;
 
-struct ConfigCase {
-    const char* file;
-    int machineId;
-    const char* userName;
-    int team;
-};
-
 TEST_F(ClientConfig, ReadsTheThreeValues) {
-    const ConfigCase cases[] = {
+    const struct {
+        std::string file;
+        int machineId;
+        std::string userName;
+        int team;
+    } cases[] = {
         {"[settings]\nusername=Alice\nteam=1234567\nasknet=no\nmachineid=1234\n", 1234, "Alice",
          1234567},
         {"[settings]\r\nusername=Bob\r\nteam=32\r\n\r\n[clienttype]\r\nmachineid=2\r\n", 2, "Bob",
@@ -21,21 +19,17 @@ TEST_F(ClientConfig, ReadsTheThreeValues) {
         {"[settings]\nasknet=no\n", 0, "", 0},
         {"machineid=5\nmachineid=6\n", 5, "", 0}, // the line after a match is passed over
         {"x team=77\n", 0, "", 0},
+        {"username=" + std::string(80, 'n') + "\n", 0, std::string(56, 'n'), 0}, // cut
     };
-    for (const ConfigCase& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         state_ = MonitorState{};
         write("../client.cfg", c.file);
         readClientConfig(state_);
-        EXPECT_EQ(state_.machineId, c.machineId) << c.file;
-        EXPECT_STREQ(state_.userName, c.userName) << c.file;
-        EXPECT_EQ(state_.teamNumber, c.team) << c.file;
+        EXPECT_EQ(state_.machineId, c.machineId);
+        EXPECT_EQ(state_.userName, c.userName);
+        EXPECT_EQ(state_.teamNumber, c.team);
     }
-}
-
-TEST_F(ClientConfig, LongUserNameIsCut) {
-    write("../client.cfg", "username=" + std::string(80, 'n') + "\n");
-    readClientConfig(state_);
-    EXPECT_EQ(std::string(state_.userName), std::string(56, 'n'));
 }
 
 TEST_F(ClientConfig, MissingFileChangesNothing) {

@@ -1,27 +1,33 @@
 #include "client_folder.hpp"
 #include "common/text.hpp"
 #include "monitor/event_log.hpp"
-#include "monitor/report/stats_site.hpp"
 #include "platform/clock.hpp"
 
 namespace {
 const std::string Separator(48, '-');
 }
 
-using EventLog = ClientFolder;
+class EventLog : public ClientFolder {
+protected:
+    // What the entry written by write adds to a new log.
+    std::string entry(void (*write)(MonitorState&)) {
+        std::filesystem::remove(EventLogFileName);
+        write(state_);
+        return read(EventLogFileName);
+    }
+
+    static std::string now() { return stamp(platform::currentTime()); }
+};
 
 TEST_F(EventLog, StartEntryBeginsOrContinues) {
     copyText(state_.unitName, "p2665_IBX");
-    writeStartEntry(state_);
-    std::string now = stamp(platform::currentTime());
-    std::string banner = "Vigilon v1.1 - a Folding@home companion\n" + Separator + "\n\n";
-    EXPECT_EQ(read(EventLogFileName), banner + "Beginning process for p2665_IBX on " + now);
-
+    const std::string banner = "Vigilon v1.1 - a Folding@home companion\n" + Separator + "\n\n";
+    EXPECT_EQ(entry(writeStartEntry), banner + "Beginning process for p2665_IBX on " + now());
     state_.progressPercent = 12;
-    writeStartEntry(state_);
-    EXPECT_EQ(read(EventLogFileName), banner + "Beginning process for p2665_IBX on " + now +
+    writeStartEntry(state_); // appended
+    EXPECT_EQ(read(EventLogFileName), banner + "Beginning process for p2665_IBX on " + now() +
                                           banner + "Continuing process at 12% for p2665_IBX on " +
-                                          now);
+                                          now());
     EXPECT_EQ(state_.logTime, platform::currentTime());
 }
 
@@ -31,28 +37,20 @@ TEST_F(EventLog, UnitEntryLinesFollowTheSettings) {
     state_.unitMinutes = 90.5;
     state_.frameMinutes = 0.905f;
     state_.unitFrames = 100;
-    std::string now = stamp(platform::currentTime());
     const struct {
-        int serverLink;
-        int statsSite;
-        std::string middle;
-    } cases[] = {
-        {0, 0, ""},
-        {1, 0, "100 frames total\n"},
-        {0, 1, ""},
-        {2, 2, "100 frames total\n"},
-    };
+        int serverLink, statsSite;
+        std::string frames, submitting;
+    } cases[] = {{0, 0, "", ""},
+                 {1, 0, "100 frames total\n", ""},
+                 {0, 1, "", "Submitting data to stats.vantor.net...\n"},
+                 {2, 2, "100 frames total\n", ""}};
     for (const auto& c : cases) {
-        std::filesystem::remove(EventLogFileName);
         state_.serverLinkEnabled = c.serverLink;
         state_.statsSiteEnabled = c.statsSite;
-        writeUnitEntry(state_);
-        std::string submitting =
-            c.statsSite == 1 ? std::string("Submitting data to ") + StatsSiteHost + "...\n" : "";
-        EXPECT_EQ(read(EventLogFileName),
-                  "p1_old completed in 90.500000 minutes on " + now + c.middle +
-                      "Average frame time: 0.905000 minutes per frame\n" + submitting +
-                      "Beginning process for p2_new on " + now);
+        EXPECT_EQ(entry(writeUnitEntry),
+                  "p1_old completed in 90.500000 minutes on " + now() + c.frames +
+                      "Average frame time: 0.905000 minutes per frame\n" + c.submitting +
+                      "Beginning process for p2_new on " + now());
     }
 }
 
@@ -69,12 +67,10 @@ TEST_F(EventLog, ShutdownStatistics) {
         {0, 0, "Total uptime: 0.000000 hours\nTotal WUs completed: 0\n"},
     };
     for (const auto& c : cases) {
-        std::filesystem::remove(EventLogFileName);
         state_.unitCount = c.unitCount;
         state_.programStartTime = platform::currentTime() - c.uptimeSeconds;
-        writeShutdownStatistics(state_);
-        EXPECT_EQ(read(EventLogFileName), Separator + "\nVigilon stats after shutdown\n\n" +
-                                              c.body + Separator + "\n\n\n\n\n");
+        EXPECT_EQ(entry(writeShutdownStatistics), Separator + "\nVigilon stats after shutdown\n\n" +
+                                                      c.body + Separator + "\n\n\n\n\n");
         EXPECT_EQ(state_.endTime, platform::currentTime());
     }
 }

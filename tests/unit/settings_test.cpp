@@ -7,7 +7,7 @@
 
 using Settings = ClientFolder;
 
-TEST_F(Settings, MissingFileGivesDefaults) {
+TEST_F(Settings, MissingFileGivesDefaultsAndAbsentKeysKeepStartValues) {
     EXPECT_EQ(readSettings(state_), 0);
     EXPECT_EQ(state_.cpuNumber, 1);
     EXPECT_EQ(state_.updateTicks, 5);
@@ -17,9 +17,8 @@ TEST_F(Settings, MissingFileGivesDefaults) {
                   state_.statsSiteEnabled + state_.silentMode,
               0);
     EXPECT_STREQ(state_.serverAddress, "");
-}
 
-TEST_F(Settings, AbsentKeysKeepStartValues) {
+    state_ = MonitorState{};
     write("vigilon.ini", "[Vigilon setup]\n\nontop 1\n");
     EXPECT_EQ(readSettings(state_), 1);
     EXPECT_EQ(state_.updateTicks, 0);
@@ -28,13 +27,11 @@ TEST_F(Settings, AbsentKeysKeepStartValues) {
     EXPECT_EQ(state_.alwaysOnTop, 1);
 }
 
-struct DelayCase {
-    const char* file;
-    int ticks;
-};
-
 TEST_F(Settings, DelayBecomesTicks) {
-    const DelayCase cases[] = {
+    const struct {
+        const char* file;
+        int ticks;
+    } cases[] = {
         {"delay 5\n", 3000},
         {"delay 0\n", 600},
         {"delay -3\n", 600},
@@ -45,7 +42,7 @@ TEST_F(Settings, DelayBecomesTicks) {
         {"delay 99999999\n", INT_MAX / 600 * 600}, // clamped, never overflowing
         {"delay 2\r\ncpunum 3\r\n", 1200},
     };
-    for (const DelayCase& c : cases) {
+    for (const auto& c : cases) {
         state_ = MonitorState{};
         write("vigilon.ini", c.file);
         readSettings(state_);
@@ -54,56 +51,41 @@ TEST_F(Settings, DelayBecomesTicks) {
 }
 
 TEST_F(Settings, WrittenFileReadsBackInBothPrograms) {
-    SetupSettings written;
-    written.delayMinutes = 3;
-    written.cpuNumber = 4;
-    written.alwaysOnTop = 1;
-    written.logEnabled = 1;
-    written.trayMode = 1;
-    written.serverLinkEnabled = 1;
-    copyText(written.serverAddress, "192.168.1.20");
-    written.remoteControlEnabled = 1;
-    copyText(written.serviceName, "FAH@C:\\Program Files\\FAH\\FAH502-Console.exe");
-    written.statsSiteEnabled = 1;
-    written.silentMode = 1;
-    ASSERT_EQ(writeSettings(written), 1);
-    EXPECT_EQ(read("vigilon.ini"),
-              "[Vigilon setup]\n\ndelay 3\ncpunum 4\nontop 1\nfhlog 1\nquiet 1\nstats 1\n"
-              "ipadd 192.168.1.20\nservc 1\nspath FAH@C:\\Program Files\\FAH\\FAH502-Console.exe\n"
-              "vant! 1\nnowin 1\n");
+    SetupSettings full;
+    full.delayMinutes = 3;
+    full.cpuNumber = 4;
+    full.alwaysOnTop = 1;
+    full.trayMode = 1;
+    full.serverLinkEnabled = 1;
+    copyText(full.serverAddress, "192.168.1.20");
+    full.remoteControlEnabled = 1;
+    copyText(full.serviceName, "FAH@C:\\Program Files\\FAH\\FAH502-Console.exe");
+    full.statsSiteEnabled = 1;
+    full.silentMode = 1;
+    SetupSettings emptyTexts; // an empty value must not take the next line as its own
+    emptyTexts.remoteControlEnabled = 1;
+    emptyTexts.statsSiteEnabled = 1;
+    for (const SetupSettings& written : {full, emptyTexts}) {
+        SCOPED_TRACE(written.serverAddress);
+        ASSERT_EQ(writeSettings(written), 1);
+        state_ = MonitorState{};
+        ASSERT_EQ(readSettings(state_), 1);
+        EXPECT_EQ(state_.updateTicks, written.delayMinutes * 600);
+        EXPECT_EQ(state_.cpuNumber, written.cpuNumber);
+        EXPECT_EQ(state_.trayMode, written.trayMode);
+        EXPECT_STREQ(state_.serverAddress, written.serverAddress);
+        EXPECT_EQ(state_.remoteControlEnabled, written.remoteControlEnabled);
+        EXPECT_STREQ(state_.serviceName, written.serviceName);
+        EXPECT_EQ(state_.statsSiteEnabled, written.statsSiteEnabled);
+        EXPECT_EQ(state_.silentMode, written.silentMode);
 
-    ASSERT_EQ(readSettings(state_), 1);
-    EXPECT_EQ(state_.updateTicks, 1800);
-    EXPECT_EQ(state_.cpuNumber, 4);
-    EXPECT_EQ(state_.trayMode, 1);
-    EXPECT_STREQ(state_.serverAddress, "192.168.1.20");
-    EXPECT_EQ(state_.remoteControlEnabled, 1);
-    EXPECT_STREQ(state_.serviceName, "FAH@C:\\Program Files\\FAH\\FAH502-Console.exe");
-    EXPECT_EQ(state_.statsSiteEnabled, 1);
-    EXPECT_EQ(state_.silentMode, 1);
-
-    SetupSettings readBack;
-    ASSERT_EQ(readSetupSettings(readBack), 1);
-    EXPECT_EQ(readBack.delayMinutes, 3);
-    EXPECT_STREQ(readBack.serverAddress, "192.168.1.20");
-    EXPECT_STREQ(readBack.serviceName, written.serviceName);
-}
-
-TEST_F(Settings, EmptyTextValuesStayOnTheirLine) {
-    SetupSettings written;
-    written.remoteControlEnabled = 1;
-    written.statsSiteEnabled = 1;
-    ASSERT_EQ(writeSettings(written), 1);
-    readSettings(state_);
-    EXPECT_STREQ(state_.serverAddress, "");
-    EXPECT_EQ(state_.remoteControlEnabled, 1);
-    EXPECT_STREQ(state_.serviceName, "");
-    EXPECT_EQ(state_.statsSiteEnabled, 1);
-
-    SetupSettings readBack;
-    readSetupSettings(readBack);
-    EXPECT_STREQ(readBack.serverAddress, "");
-    EXPECT_EQ(readBack.remoteControlEnabled, 1);
+        SetupSettings readBack;
+        ASSERT_EQ(readSetupSettings(readBack), 1);
+        EXPECT_EQ(readBack.delayMinutes, written.delayMinutes);
+        EXPECT_STREQ(readBack.serverAddress, written.serverAddress);
+        EXPECT_EQ(readBack.remoteControlEnabled, written.remoteControlEnabled);
+        EXPECT_STREQ(readBack.serviceName, written.serviceName);
+    }
 }
 
 TEST_F(Settings, TextValuesAreBoundedAndTrimmed) {
