@@ -1,23 +1,36 @@
 // client_simulator: stands in for a Folding@home v5/v6 client in a client folder, for the
-// monitor's demo and end-to-end tests.
+// monitor's demo, end-to-end tests and soak run.
 //
 //   client_simulator <client-folder> [--period-ms N] [--steps-per-unit N] [--units N]
-//                    [--start-project N] [--once] [--lf]
+//                    [--start-project N] [--once] [--lf] [--smp] [--wait-for-log FILE]
 //
 // It creates the folder if needed, writes client.cfg once (an existing one is left alone) and
 // then rewrites unitinfo.txt every period, moving the current unit on by one step. A unit that
 // has reached 100% is followed by the next project of the built-in list at 0%. Every rewrite
 // goes to a temporary file in the same folder that is then renamed over unitinfo.txt, so a
 // reader sees either the old or the new file, never a part of one. Each rewrite prints one line
-// "unit <n> <name> <progress>%" to stdout.
+// "unit <n> <name> <progress>%" to stdout; with --smp the unit's tag follows:
+// "unit <n> Gromacs <progress>% P2683R6C12G21".
 //
-// Exit codes: 0 done (or stopped by SIGINT/SIGTERM), 1 a file could not be written, 2 bad usage.
+// --smp writes the files of a multi-core (SMP) client: the name line is "Name: Gromacs" for
+// every unit, and the project is only in the tag line, "Tag: P<project>R<run>C<clone>G<gen>",
+// which differs from one unit to the next (the generation is the unit's number). Otherwise the
+// name line carries the project ("Name: p2665_IBX in water") and the tag line is "Tag: -".
+//
+// --wait-for-log FILE paces the client by the monitor instead of the clock alone: after writing
+// a new unit (any but the first of the run) it waits until the monitor's event log FILE has a
+// new "Beginning process for " line, at most 30 s, before it goes on. A test thus gives the
+// monitor every unit, however slow the machine, without a generous sleep.
+//
+// Exit codes: 0 done (or stopped by SIGINT/SIGTERM), 1 a file could not be written, 2 bad usage,
+// 3 the monitor did not log a new unit within the time limit of --wait-for-log.
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -65,6 +78,10 @@ constexpr int kBarWidth = 10;
 constexpr milliseconds kSleepSlice{50};       // longest single sleep, so a stop is seen quickly
 constexpr int kRenameAttempts = 10;           // a reader holding the file open blocks a rename
 constexpr milliseconds kRenameRetryDelay{20}; // on some systems; retry briefly, then give up
+constexpr milliseconds kLogPollInterval{10};
+constexpr milliseconds kLogWaitLimit{30'000};
+constexpr std::string_view kSmpName = "Gromacs";
+constexpr std::string_view kUnitBeginsEntry = "Beginning process for ";
 
 struct Options {
     fs::path folder;
@@ -74,6 +91,8 @@ struct Options {
     std::size_t firstProject = 0;
     bool once = false;
     bool crlf = true;
+    bool smp = false;
+    fs::path waitForLog; // empty: no pacing by the monitor's log
 };
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -84,14 +103,18 @@ void onStopSignal(int) {
 
 void printUsage(std::FILE* to) {
     std::fputs("usage: client_simulator <client-folder> [--period-ms N] [--steps-per-unit N]\n"
-               "                        [--units N] [--start-project N] [--once] [--lf]\n"
+               "                        [--units N] [--start-project N] [--once] [--lf] [--smp]\n"
+               "                        [--wait-for-log FILE]\n"
                "  --period-ms N       time between rewrites of unitinfo.txt (default 1000)\n"
                "  --steps-per-unit N  rewrites from 0% to 100% of one unit (default 10, max 100)\n"
                "  --units N           stop once N units have reached 100% (default: run until\n"
                "                      SIGINT or SIGTERM)\n"
                "  --start-project N   begin with project N of the built-in list\n"
                "  --once              write the files once and exit\n"
-               "  --lf                LF line ends instead of the client's CRLF\n",
+               "  --lf                LF line ends instead of the client's CRLF\n"
+               "  --smp               SMP client's files: name Gromacs, the project in the tag\n"
+               "  --wait-for-log FILE after each new unit, wait (at most 30 s) until the\n"
+               "                      monitor's log FILE has a new \"Beginning process\" line\n",
                to);
 }
 
@@ -132,6 +155,18 @@ std::optional<Options> parseArguments(int argc, char** argv, int& exitCode) {
         }
         if (arg == "--lf") {
             options.crlf = false;
+            continue;
+        }
+        if (arg == "--smp") {
+            options.smp = true;
+            continue;
+        }
+        if (arg == "--wait-for-log") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fputs("client_simulator: --wait-for-log needs a file\n", stderr);
+                return std::nullopt;
+            }
+            options.waitForLog = fs::path(argv[++i]);
             continue;
         }
         if (arg == "--period-ms" || arg == "--steps-per-unit" || arg == "--units" ||
@@ -212,14 +247,23 @@ std::string clientTime(std::time_t when) {
     return text.str();
 }
 
-std::string unitFileText(const Project& project, std::time_t downloaded, int progress,
-                         std::string_view eol) {
+// The tag of an SMP unit: project, run, clone and generation. The generation is the unit's
+// number, so no two units of a run share a tag.
+std::string smpTag(const Project& project, long long unitNumber) {
+    std::ostringstream tag;
+    tag << 'P' << project.number << 'R' << unitNumber % 20 << 'C' << unitNumber * 7 % 100 << 'G'
+        << unitNumber;
+    return tag.str();
+}
+
+std::string unitFileText(const Project& project, std::string_view name, std::string_view tag,
+                         std::time_t downloaded, int progress, std::string_view eol) {
     const auto deadlineSeconds =
         static_cast<std::time_t>(project.finalDeadlineDays * 86400.0 + 0.5);
     const int filled = std::clamp(progress / 10, 0, kBarWidth);
     std::ostringstream text;
-    text << "Current Work Unit" << eol << "-----------------" << eol << "Name: " << project.name
-         << eol << "Tag: -" << eol << "Download time: " << clientTime(downloaded) << eol
+    text << "Current Work Unit" << eol << "-----------------" << eol << "Name: " << name << eol
+         << "Tag: " << tag << eol << "Download time: " << clientTime(downloaded) << eol
          << "Due time: " << clientTime(downloaded + deadlineSeconds) << eol
          << "Progress: " << progress << "%  [" << std::string(static_cast<std::size_t>(filled), '|')
          << std::string(static_cast<std::size_t>(kBarWidth - filled), '_') << ']' << eol;
@@ -292,6 +336,44 @@ bool replaceFile(const fs::path& target, const std::string& content) {
     return false;
 }
 
+// Size of the file now, 0 when it does not exist (yet).
+std::uintmax_t fileSize(const fs::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
+// True once the text appended to the log after offset holds a whole line that begins a unit.
+bool logShowsNewUnit(const fs::path& log, std::uintmax_t offset) {
+    std::ifstream in(log, std::ios::binary);
+    if (!in.seekg(static_cast<std::streamoff>(offset))) {
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line) && !in.eof()) { // eof: a last line still being written
+        if (line.starts_with(kUnitBeginsEntry)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+enum class LogWait { Seen, Stopped, TimedOut };
+
+LogWait awaitNewUnitInLog(const fs::path& log, std::uintmax_t offset) {
+    const Clock::time_point limit = Clock::now() + kLogWaitLimit;
+    while (stopRequested == 0) {
+        if (logShowsNewUnit(log, offset)) {
+            return LogWait::Seen;
+        }
+        if (Clock::now() >= limit) {
+            return LogWait::TimedOut;
+        }
+        std::this_thread::sleep_for(kLogPollInterval);
+    }
+    return LogWait::Stopped;
+}
+
 // Sleeps until the deadline in short slices; false when a stop was requested meanwhile.
 bool sleepUntil(Clock::time_point deadline) {
     while (stopRequested == 0) {
@@ -334,12 +416,29 @@ int run(const Options& options) {
     while (stopRequested == 0) {
         const Project& project = kProjects[projectIndex];
         const int progress = static_cast<int>(step * 100 / options.stepsPerUnit);
-        if (!replaceFile(unitPath, unitFileText(project, downloaded, progress, eol))) {
+        const std::string_view name = options.smp ? kSmpName : project.name;
+        const std::string tag = options.smp ? smpTag(project, unitNumber) : "-";
+        // Only a change of unit is logged; the first unit of the run is the one already there.
+        const bool awaitMonitor = !options.waitForLog.empty() && step == 0 && unitNumber > 1;
+        const std::uintmax_t logOffset = awaitMonitor ? fileSize(options.waitForLog) : 0;
+        if (!replaceFile(unitPath, unitFileText(project, name, tag, downloaded, progress, eol))) {
             return 1;
         }
-        std::printf("unit %lld %.*s %d%%\n", unitNumber, static_cast<int>(project.name.size()),
-                    project.name.data(), progress);
+        std::printf("unit %lld %.*s %d%%%s%s\n", unitNumber, static_cast<int>(name.size()),
+                    name.data(), progress, options.smp ? " " : "", options.smp ? tag.c_str() : "");
         std::fflush(stdout);
+        if (awaitMonitor) {
+            const LogWait seen = awaitNewUnitInLog(options.waitForLog, logOffset);
+            if (seen == LogWait::Stopped) {
+                break;
+            }
+            if (seen == LogWait::TimedOut) {
+                std::fprintf(stderr, "client_simulator: unit %lld not in %s within %lld s\n",
+                             unitNumber, options.waitForLog.string().c_str(),
+                             static_cast<long long>(kLogWaitLimit.count() / 1000));
+                return 3;
+            }
+        }
 
         if (options.once) {
             break;

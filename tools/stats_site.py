@@ -8,6 +8,11 @@ answers every GET with the chosen status and body.
   stats_site.py [--address ADDR] [--port N] [--status CODE]
                 [--body TEXT | --body-file FILE] [--count N] [--log FILE]
 
+--port 0 takes any free port; the "listening on" line names it. Requests
+sent through it as an HTTP proxy (absolute URL in the request line, as a
+client with http_proxy=http://127.0.0.1:PORT sends them) are answered and
+logged alike, with the absolute URL as the path.
+
 --log appends one JSON object per request (request line, path, host, user
 agent, status sent). --count stops after N requests.
 
@@ -75,7 +80,8 @@ def main(argv):
         body = options.body.encode("utf-8")
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     server = http.server.HTTPServer((options.address, options.port), make_handler(options, body))
-    print("listening on %s:%d" % (options.address, options.port), flush=True)
+    # The bound port, so that --port 0 (any free port) tells its caller where to connect.
+    print("listening on %s:%d" % server.server_address[:2], flush=True)
     served = 0
     try:
         while options.count == 0 or served < options.count:
