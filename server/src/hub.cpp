@@ -1,0 +1,156 @@
+#include "hub.hpp"
+
+#include "machine_json.hpp"
+
+#include <cstdio>
+
+namespace {
+constexpr int RecentUnits = 50;
+constexpr int RecentCommands = 20;
+constexpr double SecondsPerDay = 86400.0;
+} // namespace
+
+Seconds currentTime() {
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+void logLine(const std::string& text) {
+    std::string line = isoTime(currentTime()) + " " + text + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+Hub::Hub(HistoryStore& store, std::size_t machineCapacity)
+    : store_(store), registry_(machineCapacity) {
+    for (const MachineTotals& totals : store_.timedTotals()) {
+        registry_.seedTotals(totals.machineId, totals.points, totals.duration);
+    }
+}
+
+HubReply Hub::handleMessage(const std::string& address, std::string_view message, Seconds now) {
+    HubReply result;
+    std::optional<std::string_view> text = recordText(message);
+    RecordParse parsed = text ? parseRecord(*text) : RecordParse{std::nullopt, "no zero byte"};
+    if (!parsed.record) {
+        counters_.malformed++;
+        logLine("dropped a malformed record from " + address + ": " + parsed.error);
+        return result;
+    }
+    Observation seen;
+    {
+        std::lock_guard lock(mutex_);
+        seen = registry_.observe(address, *parsed.record, now);
+    }
+    if (!seen.accepted) {
+        counters_.refused++;
+        logLine("dropped a record from " + address + ": too many machines");
+        return result;
+    }
+    counters_.records++;
+    if (seen.finished) {
+        counters_.unitsFinished++;
+        if (!store_.addUnit(*seen.finished)) {
+            logLine("could not store the finished unit of " + seen.machineId);
+        }
+    }
+    result.machineId = seen.machineId;
+    result.reply = seen.reply;
+    changed();
+    return result;
+}
+
+void Hub::replySent(const std::string& machineId, unsigned char reply, Seconds now) {
+    if (reply == 0) {
+        return;
+    }
+    Command command = static_cast<Command>(reply);
+    {
+        std::lock_guard lock(mutex_);
+        registry_.confirmSent(machineId, command);
+    }
+    counters_.commandsSent++;
+    logLine("sent " + std::string(commandName(command)) + " to " + machineId);
+    if (!store_.addCommand(machineId, command, now)) {
+        logLine("could not store the command sent to " + machineId);
+    }
+    changed();
+}
+
+QueueResult Hub::queueCommand(const std::string& machineId, Command command) {
+    QueueResult result;
+    {
+        std::lock_guard lock(mutex_);
+        result = registry_.queue(machineId, command);
+    }
+    if (result == QueueResult::Queued) {
+        logLine("queued " + std::string(commandName(command)) + " for " + machineId);
+        changed();
+    }
+    return result;
+}
+
+nlohmann::json Hub::machinesJson(Seconds now) {
+    nlohmann::json list = nlohmann::json::array();
+    std::lock_guard lock(mutex_);
+    for (const Machine* machine : registry_.all()) {
+        list.push_back(machineJson(registry_, *machine, now));
+    }
+    return list;
+}
+
+nlohmann::json Hub::historyJson(int days, Seconds now) {
+    nlohmann::json history = {{"days", nlohmann::json::array()},
+                              {"units", nlohmann::json::array()},
+                              {"commands", nlohmann::json::array()},
+                              {"users", nlohmann::json::array()},
+                              {"teams", nlohmann::json::array()}};
+    for (const DayCount& day : store_.unitsPerDay(days, now)) {
+        history["days"].push_back(dayJson(day));
+    }
+    for (const FinishedUnit& unit : store_.recentUnits(RecentUnits)) {
+        history["units"].push_back(unitJson(unit));
+    }
+    for (const CommandEntry& entry : store_.recentCommands(RecentCommands)) {
+        history["commands"].push_back(commandJson(entry));
+    }
+    Seconds since = now - days * SecondsPerDay;
+    for (const GroupTotal& total : store_.totalsByUser(since)) {
+        history["users"].push_back(groupJson(total));
+    }
+    for (const GroupTotal& total : store_.totalsByTeam(since)) {
+        history["teams"].push_back(groupJson(total));
+    }
+    return history;
+}
+
+nlohmann::json Hub::statsJson() {
+    return {{"records", counters_.records.load()},
+            {"malformed", counters_.malformed.load()},
+            {"timedOut", counters_.timedOut.load()},
+            {"refused", counters_.refused.load()},
+            {"commandsSent", counters_.commandsSent.load()},
+            {"unitsFinished", counters_.unitsFinished.load()}};
+}
+
+void Hub::changed() {
+    {
+        std::lock_guard lock(mutex_);
+        ++version_;
+    }
+    changedSignal_.notify_all();
+}
+
+std::uint64_t Hub::version() {
+    std::lock_guard lock(mutex_);
+    return version_;
+}
+
+std::uint64_t Hub::waitForChange(std::uint64_t seen, std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    changedSignal_.wait_for(lock, limit, [&] { return version_ != seen; });
+    return version_;
+}
+
+void Hub::wakeAll() {
+    changedSignal_.notify_all();
+}

@@ -1,0 +1,78 @@
+#include "machine_json.hpp"
+
+#include <cmath>
+#include <ctime>
+#include <iomanip>
+#include <sstream>
+
+namespace {
+
+double rounded(double value) {
+    return std::round(value * 10.0) / 10.0;
+}
+} // namespace
+
+std::string isoTime(Seconds time) {
+    double whole = std::floor(time);
+    std::time_t seconds = static_cast<std::time_t>(whole);
+    int millis = static_cast<int>((time - whole) * 1000.0);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    std::ostringstream text;
+    text << std::put_time(&parts, "%Y-%m-%dT%H:%M:%S") << '.' << std::setfill('0') << std::setw(3)
+         << millis << 'Z';
+    return text.str();
+}
+
+nlohmann::json machineJson(const MachineRegistry& registry, const Machine& m, Seconds now) {
+    const StatusRecord& r = m.last;
+    std::optional<double> eta = m.closed ? std::nullopt : m.progress.etaSeconds(now);
+    std::optional<double> ppd = registry.pointsPerDayOf(m);
+    std::string_view pending = commandName(m.pending);
+    return {
+        {"id", m.id},
+        {"address", m.address},
+        {"cpu", r.cpuNumber},
+        {"user", r.userName},
+        {"team", r.teamNumber},
+        {"unit", r.unitName},
+        {"unitCount", r.unitCount},
+        {"progress", clampPercent(r.progressPercent)},
+        {"core", r.coreName},
+        {"points", r.points},
+        {"frames", r.frames},
+        {"cpuMhz", r.cpuMhz},
+        {"cpuVendor", r.cpuVendor},
+        {"trayMode", r.trayMode != 0},
+        {"online", registry.isOnline(m, now)},
+        {"closed", m.closed},
+        {"firstSeen", isoTime(m.firstSeen)},
+        {"lastSeen", isoTime(m.lastSeen)},
+        {"eta", eta ? nlohmann::json(std::round(*eta)) : nlohmann::json(nullptr)},
+        {"ppd", ppd ? nlohmann::json(rounded(*ppd)) : nlohmann::json(nullptr)},
+        {"pending", pending.empty() ? nlohmann::json(nullptr) : nlohmann::json(pending)},
+    };
+}
+
+nlohmann::json unitJson(const FinishedUnit& u) {
+    return {
+        {"machine", u.machineId}, {"user", u.userName},
+        {"team", u.teamNumber},   {"unit", u.unitName},
+        {"core", u.coreName},     {"points", u.points},
+        {"frames", u.frames},     {"start", isoTime(u.start)},
+        {"end", isoTime(u.end)},  {"duration", rounded(u.end - u.start)},
+        {"timed", u.timed},
+    };
+}
+
+nlohmann::json commandJson(const CommandEntry& e) {
+    return {{"machine", e.machineId}, {"command", e.command}, {"time", isoTime(e.time)}};
+}
+
+nlohmann::json dayJson(const DayCount& d) {
+    return {{"day", d.day}, {"units", d.units}, {"points", d.points}};
+}
+
+nlohmann::json groupJson(const GroupTotal& g) {
+    return {{"name", g.name}, {"units", g.units}, {"points", g.points}};
+}

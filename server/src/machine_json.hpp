@@ -1,0 +1,18 @@
+// The JSON shapes of the web API.
+#pragma once
+
+#include "history_store.hpp"
+#include "machine_registry.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+// ISO 8601 in UTC with milliseconds: 2024-05-01T12:00:00.250Z
+std::string isoTime(Seconds time);
+
+nlohmann::json machineJson(const MachineRegistry& registry, const Machine& machine, Seconds now);
+nlohmann::json unitJson(const FinishedUnit& unit);
+nlohmann::json commandJson(const CommandEntry& entry);
+nlohmann::json dayJson(const DayCount& day);
+nlohmann::json groupJson(const GroupTotal& total);

@@ -1,0 +1,130 @@
+// vigilon_server: the companion server for Vigilon monitors, with a web
+// dashboard. Serves until SIGINT or SIGTERM, then stops in order: listeners
+// closed, open exchanges given two seconds, event streams ended, database
+// closed (every write is already committed); exit status 0.
+
+#include "companion_listener.hpp"
+#include "history_store.hpp"
+#include "hub.hpp"
+#include "options.hpp"
+#include "token.hpp"
+#include "web_server.hpp"
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <sys/resource.h>
+#include <thread>
+
+namespace {
+
+std::string defaultDatabasePath() {
+    std::error_code error;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::filesystem::path folder = error ? std::filesystem::current_path() : program.parent_path();
+    return (folder / "vigilon_server.db").string();
+}
+
+// Many monitors at once need more descriptors than the usual soft limit.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+// Blocks the stop signals in every thread; the main thread takes them.
+sigset_t blockStopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    return signals;
+}
+
+int awaitStopSignal(const sigset_t& signals) {
+    timespec second{1, 0};
+    while (true) {
+        int signal = sigtimedwait(&signals, nullptr, &second);
+        if (signal > 0) {
+            return signal;
+        }
+    }
+}
+
+void announce(const ServerOptions& o, int companionPort, int webPort, const std::string& db,
+              const std::string& token, bool tokenGenerated) {
+    std::cout << "companion: listening on " << o.listenAddress << ":" << companionPort << "\n"
+              << "dashboard: http://" << o.webAddress << ":" << webPort << "/\n"
+              << "database: " << db << "\n";
+    if (tokenGenerated) {
+        std::cout << "token: " << token << "\n";
+    }
+    std::cout << std::flush;
+    if (!isLoopbackAddress(o.webAddress)) {
+        std::cerr << "warning: the dashboard listens on " << o.webAddress
+                  << ", which other machines can reach; its page and API are not encrypted\n";
+    }
+}
+
+int serve(const ServerOptions& options) {
+    std::string database =
+        options.databasePath.empty() ? defaultDatabasePath() : options.databasePath;
+    std::string error;
+    std::unique_ptr<HistoryStore> store = HistoryStore::open(database, error);
+    if (!store) {
+        std::cerr << "vigilon_server: cannot use the database " << database << ": " << error
+                  << "\n";
+        return 1;
+    }
+    Hub hub(*store);
+    CompanionListener companion(hub);
+    if (!companion.bind(options.listenAddress, options.listenPort, error)) {
+        std::cerr << "vigilon_server: cannot listen on " << options.listenAddress << ":"
+                  << options.listenPort << ": " << error << "\n";
+        return 1;
+    }
+    bool generated = options.token.empty();
+    std::string token = generated ? generateToken() : options.token;
+    WebServer web(hub, token);
+    if (!web.bind(options.webAddress, options.webPort)) {
+        std::cerr << "vigilon_server: cannot serve the dashboard on " << options.webAddress << ":"
+                  << options.webPort << "\n";
+        return 1;
+    }
+    sigset_t signals = blockStopSignals();
+    std::thread companionThread([&] { companion.run(); });
+    std::thread webThread([&] { web.run(); });
+    announce(options, companion.port(), web.port(), database, token, generated);
+    int signal = awaitStopSignal(signals);
+    logLine(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+    companion.stop();
+    web.stop();
+    companionThread.join();
+    webThread.join();
+    logLine("stopped");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    std::optional<ServerOptions> options = parseOptions(args, error);
+    if (!options) {
+        std::cerr << "vigilon_server: " << error << "\n" << UsageText;
+        return 2;
+    }
+    if (options->help) {
+        std::cout << UsageText;
+        return 0;
+    }
+    raiseDescriptorLimit();
+    return serve(*options);
+}

@@ -1,0 +1,28 @@
+// The server's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+constexpr int CompanionPort = 25876;
+constexpr int DefaultWebPort = 8080;
+
+struct ServerOptions {
+    std::string listenAddress = "0.0.0.0";
+    int listenPort = CompanionPort; // 0: any free port (tests and benchmarks)
+    std::string webAddress = "127.0.0.1";
+    int webPort = DefaultWebPort;
+    std::string databasePath; // empty: vigilon_server.db beside the program
+    std::string token;        // empty: one is generated
+    bool help = false;
+};
+
+// Parses the arguments after the program name; an error gives nullopt and
+// the reason in error.
+std::optional<ServerOptions> parseOptions(const std::vector<std::string>& args, std::string& error);
+
+// True for 127.0.0.0/8, ::1 and localhost.
+bool isLoopbackAddress(const std::string& address);
+
+extern const char* const UsageText;

@@ -1,0 +1,88 @@
+#include "record.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::string Tail = " 0 2400.000000 GenuineIntel GRO-SMP 100 1920 TomJ 33 0";
+
+TEST(RecordTest, TakesWellFormedRecords) {
+    struct Case {
+        std::string text;
+        std::string unitName;
+        std::string vendor;
+    };
+    const Case cases[] = {
+        {"2 1 12 p2665_IBX" + Tail, "p2665_IBX", "GenuineIntel"},
+        // GPU3 clients put blanks into unit names.
+        {"2 1 12 PEPTIDE (1-42)" + Tail, "PEPTIDE (1-42)", "GenuineIntel"},
+        {"2 1 12  two  blanks " + Tail, " two  blanks ", "GenuineIntel"},
+        {"2 1 12 " + Tail, "", "GenuineIntel"},
+        // A processor without CPUID leaves the vendor empty.
+        {"2 1 12 p1 0 2400.000000  GRO-SMP 100 1920 TomJ 33 0", "p1", ""},
+    };
+    for (const Case& c : cases) {
+        RecordParse parsed = parseRecord(c.text);
+        ASSERT_TRUE(parsed.record) << c.text << ": " << parsed.error;
+        EXPECT_EQ(parsed.record->unitName, c.unitName) << c.text;
+        EXPECT_EQ(parsed.record->cpuVendor, c.vendor) << c.text;
+        EXPECT_EQ(parsed.record->userName, "TomJ");
+        EXPECT_EQ(parsed.record->teamNumber, 33);
+        EXPECT_EQ(parsed.record->points, 1920);
+    }
+}
+
+TEST(RecordTest, ReadsEveryNumericField) {
+    RecordParse parsed = parseRecord("-7 42 99 p1 1 3193.5 AuthenticAMD GROGPU2 250 -3 u 0 1");
+    ASSERT_TRUE(parsed.record);
+    const StatusRecord& r = *parsed.record;
+    EXPECT_EQ(r.cpuNumber, -7);
+    EXPECT_EQ(r.unitCount, 42);
+    EXPECT_EQ(r.progressPercent, 99);
+    EXPECT_EQ(r.closing, 1);
+    EXPECT_DOUBLE_EQ(r.cpuMhz, 3193.5);
+    EXPECT_EQ(r.coreName, "GROGPU2");
+    EXPECT_EQ(r.frames, 250);
+    EXPECT_EQ(r.points, -3);
+    EXPECT_EQ(r.trayMode, 1);
+}
+
+TEST(RecordTest, RefusesMalformedAndHostileRecords) {
+    const std::string cases[] = {
+        "",
+        "2 1 12 p1 0 2400.0 GenuineIntel GRO-SMP 100 1920 TomJ 33", // 12 fields
+        "x 1 12 p1" + Tail,
+        "2 1 12.5 p1" + Tail,
+        "2 1 +12 p1" + Tail,
+        "99999999999 1 12 p1" + Tail, // beyond int
+        "2 1 12 p1 0 nan GenuineIntel GRO-SMP 100 1920 TomJ 33 0",
+        "2 1 12 p1 0 1e999 GenuineIntel GRO-SMP 100 1920 TomJ 33 0",
+        "2 1 12 p1 0 2400.0 GenuineIntel GRO-SMP 100 1920 TomJ 33 0 ", // trailing blank
+        "2\t1 12 p1" + Tail,
+        std::string(2047, ' '),
+    };
+    for (const std::string& text : cases) {
+        EXPECT_FALSE(parseRecord(text).record) << '"' << text << '"';
+    }
+}
+
+TEST(RecordTest, BoundsAndCleansText) {
+    std::string name = std::string(500, 'A') + "\x01<img src=x onerror=alert(1)>";
+    RecordParse parsed = parseRecord("2 1 12 " + name + Tail);
+    ASSERT_TRUE(parsed.record);
+    EXPECT_EQ(parsed.record->unitName, std::string(MaxUnitNameBytes, 'A'));
+    // Latin-1 bytes become UTF-8; control characters become '?'.
+    EXPECT_EQ(cleanText("a\x7f\xe9\n", 10), "a?\xc3\xa9?");
+    EXPECT_EQ(cleanText("<b>", 10), "<b>"); // escaping is the page's business
+}
+
+TEST(RecordTest, FindsTheRecordTextInAMessage) {
+    std::string message = "1 2 3" + std::string(1, '\0') + "greeting tail";
+    message.resize(MessageSize, '\0');
+    EXPECT_EQ(recordText(message), "1 2 3");
+    EXPECT_FALSE(recordText(std::string(MessageSize, 'x')));
+}
+
+} // namespace

@@ -1,0 +1,285 @@
+// The dashboard: machines over Server-Sent Events, history from the JSON API.
+// Every text from a monitor goes into the page through textContent only.
+"use strict";
+
+const TOKEN_KEY = "vigilonToken";
+const SVG = "http://www.w3.org/2000/svg";
+const COMMAND_LABELS = { stop: "Stop", toggle: "Window/Tray", restart: "Restart client" };
+let machines = [];
+let history = null;
+let seenCounts = "";
+
+function $(selector) { return document.querySelector(selector); }
+
+function cell(row, text, className) {
+  const td = document.createElement("td");
+  td.textContent = text === null || text === undefined ? "" : String(text);
+  if (className) td.className = className;
+  row.appendChild(td);
+  return td;
+}
+
+function fillTable(selector, items, fillRow) {
+  const body = $(selector + " tbody");
+  const rows = items.map((item) => {
+    const tr = document.createElement("tr");
+    fillRow(tr, item);
+    return tr;
+  });
+  body.replaceChildren(...rows);
+}
+
+function duration(seconds) {
+  if (seconds === null || seconds === undefined) return "\u2013";
+  const s = Math.round(seconds);
+  if (s < 60) return s + " s";
+  if (s < 3600) return Math.floor(s / 60) + " min " + (s % 60) + " s";
+  const h = Math.floor(s / 3600);
+  return h + " h " + Math.floor((s % 3600) / 60) + " min";
+}
+
+function ago(iso) {
+  const seconds = Math.max(0, (Date.now() - Date.parse(iso)) / 1000);
+  return duration(seconds) + " ago";
+}
+
+function number(value, digits) {
+  if (value === null || value === undefined) return "\u2013";
+  return Number(value).toLocaleString("en-US", { maximumFractionDigits: digits || 0 });
+}
+
+function notice(text, ok) {
+  const p = $("#notice");
+  p.textContent = text;
+  p.className = ok ? "ok" : "";
+}
+
+// Machine rows are made once and then updated in place, so a button keeps
+// its identity while records arrive and a click on it is never lost.
+const machineRows = new Map();
+
+function makeMachineRow(m) {
+  const tr = document.createElement("tr");
+  tr.dataset.machine = m.id;
+  const cells = {};
+  for (const [name, className] of [["address"], ["cpu", "num"], ["user"], ["team", "num"],
+    ["unit", "unit"], ["core"], ["progress"], ["eta", "num"], ["points", "num"], ["ppd", "num"],
+    ["lastSeen"], ["state"]]) {
+    cells[name] = cell(tr, "", className);
+  }
+  const bar = document.createElement("span");
+  bar.className = "bar";
+  cells.fill = document.createElement("span");
+  bar.appendChild(cells.fill);
+  cells.percent = document.createTextNode("");
+  cells.progress.append(bar, cells.percent);
+  cells.stateName = document.createElement("span");
+  cells.pending = document.createElement("span");
+  cells.pending.className = "pending";
+  cells.state.append(cells.stateName, cells.pending);
+  const actions = cell(tr, "", "actions");
+  cells.buttons = ["stop", "toggle", "restart"].map((command) => {
+    const button = document.createElement("button");
+    button.type = "button";
+    button.textContent = COMMAND_LABELS[command];
+    button.dataset.command = command;
+    button.addEventListener("click", () => sendCommand(m.id, command));
+    actions.appendChild(button);
+    return button;
+  });
+  return { tr, cells };
+}
+
+function setText(node, text) {
+  const value = text === null || text === undefined ? "" : String(text);
+  if (node.textContent !== value) node.textContent = value;
+}
+
+function updateMachineRow({ cells }, m) {
+  setText(cells.address, m.address);
+  setText(cells.cpu, m.cpu);
+  setText(cells.user, m.user);
+  setText(cells.team, m.team);
+  setText(cells.unit, m.unit);
+  setText(cells.core, m.core);
+  cells.fill.style.width = Math.max(0, Math.min(100, m.progress)) + "%";
+  setText(cells.percent, " " + m.progress + " %");
+  setText(cells.eta, m.eta === null ? "\u2013" : "~" + duration(m.eta));
+  setText(cells.points, number(m.points));
+  setText(cells.ppd, number(m.ppd, 1));
+  setText(cells.lastSeen, ago(m.lastSeen));
+  cells.lastSeen.title = m.lastSeen;
+  const state = m.closed ? "closed" : m.online ? "online" : "offline";
+  cells.stateName.className = "state " + state;
+  setText(cells.stateName, state);
+  setText(cells.pending, m.pending ? COMMAND_LABELS[m.pending] + " pending" : "");
+  cells.pending.hidden = !m.pending;
+  for (const button of cells.buttons) button.disabled = m.closed;
+}
+
+function renderMachines() {
+  const body = $("#machines tbody");
+  const seen = new Set();
+  machines.forEach((m, index) => {
+    seen.add(m.id);
+    if (!machineRows.has(m.id)) machineRows.set(m.id, makeMachineRow(m));
+    const row = machineRows.get(m.id);
+    updateMachineRow(row, m);
+    if (body.children[index] !== row.tr) body.insertBefore(row.tr, body.children[index] || null);
+  });
+  for (const [id, row] of machineRows) {
+    if (!seen.has(id)) {
+      row.tr.remove();
+      machineRows.delete(id);
+    }
+  }
+  $("#no-machines").hidden = machines.length > 0;
+  $("#machine-count").textContent = machines.length ? "(" + machines.length + ")" : "";
+  renderTotals();
+}
+
+function groupTotals(keyOf, periodTotals) {
+  const groups = new Map();
+  const group = (key) => {
+    if (!groups.has(key)) groups.set(key, { name: key, machines: 0, online: 0, ppd: null, units: 0, points: 0 });
+    return groups.get(key);
+  };
+  for (const m of machines) {
+    const g = group(keyOf(m));
+    g.machines += 1;
+    if (m.online) g.online += 1;
+    if (m.ppd !== null) g.ppd = (g.ppd || 0) + m.ppd;
+  }
+  for (const t of periodTotals || []) {
+    const g = group(t.name);
+    g.units = t.units;
+    g.points = t.points;
+  }
+  return [...groups.values()].sort((a, b) => b.points - a.points || String(a.name).localeCompare(String(b.name)));
+}
+
+function renderTotals() {
+  const fill = (tr, g) => {
+    cell(tr, g.name);
+    cell(tr, g.machines, "num");
+    cell(tr, g.online, "num");
+    cell(tr, number(g.ppd, 1), "num");
+    cell(tr, number(g.units), "num");
+    cell(tr, number(g.points), "num");
+  };
+  fillTable("#users", groupTotals((m) => m.user, history && history.users), fill);
+  fillTable("#teams", groupTotals((m) => String(m.team), history && history.teams), fill);
+}
+
+function svg(name, attributes, text) {
+  const element = document.createElementNS(SVG, name);
+  for (const [key, value] of Object.entries(attributes)) element.setAttribute(key, value);
+  if (text !== undefined) element.textContent = text;
+  return element;
+}
+
+function renderChart(days) {
+  const width = 760, height = 200, left = 36, bottom = 34, top = 12;
+  const most = Math.max(1, ...days.map((d) => d.units));
+  const step = (width - left - 8) / Math.max(1, days.length);
+  const chart = svg("svg", { width, height, viewBox: `0 0 ${width} ${height}`, role: "img",
+                             "aria-label": "Units finished per day" });
+  const scale = (value) => (height - bottom - top) * value / most;
+  chart.appendChild(svg("line", { x1: left, y1: height - bottom, x2: width - 4, y2: height - bottom, stroke: "#999" }));
+  chart.appendChild(svg("text", { x: 4, y: top + 8 }, String(most)));
+  chart.appendChild(svg("text", { x: 4, y: height - bottom }, "0"));
+  days.forEach((d, i) => {
+    const x = left + i * step + step * 0.15;
+    const h = scale(d.units);
+    const bar = svg("rect", { class: "day", x, y: height - bottom - h, width: step * 0.7, height: h });
+    bar.appendChild(svg("title", {}, `${d.day}: ${d.units} units, ${d.points} points`));
+    chart.appendChild(bar);
+    if (d.units > 0) chart.appendChild(svg("text", { x: x + 2, y: height - bottom - h - 3 }, String(d.units)));
+    if (days.length <= 16 || i % Math.ceil(days.length / 12) === 0) {
+      chart.appendChild(svg("text", { x, y: height - bottom + 16 }, d.day.slice(5)));
+    }
+  });
+  $("#chart").replaceChildren(chart);
+}
+
+function renderHistory() {
+  renderChart(history.days);
+  fillTable("#units", history.units.slice(0, 15), (tr, u) => {
+    cell(tr, u.end.replace("T", " ").slice(0, 19));
+    cell(tr, u.machine);
+    cell(tr, u.unit, "unit");
+    cell(tr, u.core);
+    cell(tr, number(u.points), "num");
+    cell(tr, (u.timed ? "" : "\u2265 ") + duration(u.duration), "num");
+  });
+  fillTable("#commands", history.commands.slice(0, 15), (tr, c) => {
+    cell(tr, c.time.replace("T", " ").slice(0, 19));
+    cell(tr, c.machine);
+    cell(tr, COMMAND_LABELS[c.command] || c.command);
+  });
+  renderTotals();
+}
+
+async function loadHistory() {
+  const response = await fetch("/api/history?days=" + encodeURIComponent($("#days").value));
+  if (response.ok) {
+    history = await response.json();
+    renderHistory();
+  }
+}
+
+async function sendCommand(id, command) {
+  const token = localStorage.getItem(TOKEN_KEY) || "";
+  if (!token) {
+    notice("Enter the command token first (vigilon_server prints it at start).");
+    $("#token").focus();
+    return;
+  }
+  const response = await fetch("/api/machines/" + encodeURIComponent(id) + "/command", {
+    method: "POST",
+    headers: { "Content-Type": "application/json", "Authorization": "Bearer " + token },
+    body: JSON.stringify({ command }),
+  });
+  if (response.status === 202) {
+    notice(COMMAND_LABELS[command] + " queued for " + id + "; it goes out with the machine's next record.", true);
+  } else if (response.status === 401) {
+    notice("The server refused the token.");
+  } else {
+    const body = await response.json().catch(() => ({}));
+    notice("Not queued: " + (body.error || response.status));
+  }
+}
+
+function onSnapshot(event) {
+  const data = JSON.parse(event.data);
+  machines = data.machines;
+  renderMachines();
+  const counts = data.unitsFinished + "/" + data.commandsSent;
+  if (counts !== seenCounts) {
+    seenCounts = counts;
+    loadHistory();
+  }
+}
+
+function connect() {
+  const source = new EventSource("/events");
+  const state = $("#link-state");
+  source.addEventListener("open", () => { state.textContent = "live"; state.className = "link live"; });
+  source.addEventListener("error", () => { state.textContent = "reconnecting\u2026"; state.className = "link"; });
+  source.addEventListener("machines", onSnapshot);
+}
+
+function start() {
+  $("#token").value = localStorage.getItem(TOKEN_KEY) || "";
+  $("#token-form").addEventListener("submit", (event) => {
+    event.preventDefault();
+    localStorage.setItem(TOKEN_KEY, $("#token").value.trim());
+    notice("Token saved in this browser.", true);
+  });
+  $("#days").addEventListener("change", loadHistory);
+  fetch("/api/machines").then((r) => r.json()).then((list) => { machines = list; renderMachines(); });
+  loadHistory();
+  connect();
+}
+
+start();
