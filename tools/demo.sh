@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# The demo: builds the monitor and runs it in silent mode beside a simulated
-# Folding@home client that finishes a unit every few seconds; the monitor's
-# event log is followed on screen. Ctrl+C ends both (the monitor writes its
-# shutdown statistics). DEMO_SECONDS limits the run (default: until Ctrl+C).
+# The demo: builds the monitor and the companion server and runs the monitor
+# in silent mode beside a simulated Folding@home client that finishes a unit
+# every few seconds, reporting to the server, whose dashboard shows it at
+# http://127.0.0.1:8080/; the monitor's event log is followed on screen.
+# Ctrl+C ends all three (the monitor writes its shutdown statistics and
+# sends its final record). DEMO_SECONDS limits the run (default: until Ctrl+C).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/install_deps.sh"
 cmake --preset linux -S "$root" >/dev/null
-cmake --build --preset linux -j 2 --target vigilon client_simulator
+cmake --build --preset linux -j 2 --target vigilon client_simulator vigilon_server
 build="$root/build/linux"
 
 client="$root/build/demo/FAH"
@@ -15,7 +17,11 @@ rm -rf "$root/build/demo"
 mkdir -p "$client/vigilon"
 cp "$root/data/database.txt" "$client/vigilon/"
 # No delay line: the unit file is re-read on every idle pass, so changes show at once.
-printf '[Vigilon setup]\n\ncpunum 1\nfhlog 1\nnowin 1\n' >"$client/vigilon/vigilon.ini"
+printf '[Vigilon setup]\n\ncpunum 1\nfhlog 1\nnowin 1\nstats 1\nipadd 127.0.0.1\nservc 0\n' \
+    >"$client/vigilon/vigilon.ini"
+
+"$build/server/vigilon_server" --listen 127.0.0.1 --db "$root/build/demo/vigilon_server.db" &
+server=$!
 
 "$build/client_simulator" "$client" --period-ms 500 --steps-per-unit 10 >/dev/null &
 simulator=$!
@@ -29,6 +35,8 @@ follower=$!
 stop() {
     kill -TERM "$monitor" 2>/dev/null || true
     wait "$monitor" 2>/dev/null || true
+    kill -TERM "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
     kill "$simulator" 2>/dev/null || true
     sleep 0.3
     kill "$follower" 2>/dev/null || true
@@ -36,7 +44,7 @@ stop() {
 }
 trap stop EXIT
 trap 'exit 0' INT TERM
-echo "Monitor running in $client/vigilon (Ctrl+C to stop)"
+echo "Monitor running in $client/vigilon; dashboard at http://127.0.0.1:8080/ (Ctrl+C to stop)"
 if [ -n "${DEMO_SECONDS:-}" ]; then
     sleep "$DEMO_SECONDS"
 else

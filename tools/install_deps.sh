@@ -5,11 +5,16 @@ packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libben
           libcurl4-openssl-dev libgtk-3-dev pkg-config libx11-dev libgl-dev libglx-dev mesa-common-dev
           libgl1-mesa-dri:amd64 xfonts-75dpi xfonts-base
           xvfb openbox trayer xdotool wmctrl x11-utils x11-apps imagemagick
-          python3 util-linux procps)
+          python3 util-linux procps
+          libsqlite3-dev libcpp-httplib-dev nlohmann-json3-dev chromium curl)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
+# Node.js and npm for the dashboard's browser test, unless a Node.js from
+# elsewhere (which brings its own npm) is installed already.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo

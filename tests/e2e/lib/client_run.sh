@@ -18,7 +18,7 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*"
     local file
-    for file in "$work"/*.out "$work"/*.jsonl "$work"/*/FAH/vigilon/vigilon_log.txt; do
+    for file in "$work"/*.out "$work"/*.err "$work"/*.jsonl "$work"/*/FAH/vigilon/vigilon_log.txt; do
         [ -f "$file" ] && { echo "--- $file"; head -c 4000 "$file"; echo; }
     done
     exit 1
