@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -50,16 +52,8 @@ inline void writeFile(const char* name, const std::string& bytes) {
 }
 
 inline std::string readFile(const char* name) {
-    std::string bytes;
-    if (std::FILE* file = std::fopen(name, "rb")) {
-        char block[4096];
-        std::size_t count = 0;
-        while ((count = std::fread(block, 1, sizeof block, file)) > 0) {
-            bytes.append(block, count);
-        }
-        std::fclose(file);
-    }
-    return bytes;
+    std::ifstream file(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 // Starts one input in the process's own client folder (FAH/vigilon/ as the

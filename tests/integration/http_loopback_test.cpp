@@ -172,17 +172,4 @@ TEST_F(HttpLoopback, WhatIsSavedOfEachAnswerAndEveryFailureEndsInTime) {
     }
 }
 
-TEST_F(HttpLoopback, AnHttpsUrlSpeaksTlsAndFailsAgainstPlainHttp) {
-    HttpPeer peer(answer("200 OK", "plain"));
-    std::string url = peer.url("/x");
-    url.replace(0, 4, "https");
-    int result = httpGetToFile(url.c_str(), file_.c_str(), 1000, 2000);
-    peer.finish();
-    EXPECT_NE(result, 0);
-    EXPECT_NE(result, 404);
-    ASSERT_EQ(peer.requests().size(), 1u);
-    EXPECT_NE(peer.requests()[0].rfind("GET ", 0), 0u); // a handshake, not a plain request
-    EXPECT_FALSE(fs::exists(file_));
-}
-
 } // namespace
