@@ -72,7 +72,7 @@ void announce(const ServerOptions& o, int companionPort, int webPort, const std:
     }
 }
 
-int serve(const ServerOptions& options) {
+int serve(const ServerOptions& options, const sigset_t& signals) {
     std::string database =
         options.databasePath.empty() ? defaultDatabasePath() : options.databasePath;
     std::string error;
@@ -97,7 +97,6 @@ int serve(const ServerOptions& options) {
                   << options.webPort << "\n";
         return 1;
     }
-    sigset_t signals = blockStopSignals();
     std::thread companionThread([&] { companion.run(); });
     std::thread webThread([&] { web.run(); });
     announce(options, companion.port(), web.port(), database, token, generated);
@@ -114,6 +113,9 @@ int serve(const ServerOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // First, so that a stop request during start-up waits for the orderly
+    // stop; every thread started later inherits the blocked set.
+    const sigset_t signals = blockStopSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     std::optional<ServerOptions> options = parseOptions(args, error);
@@ -126,5 +128,5 @@ int main(int argc, char** argv) {
         return 0;
     }
     raiseDescriptorLimit();
-    return serve(*options);
+    return serve(*options, signals);
 }
