@@ -31,9 +31,10 @@ stop_and_check() {
     [ "$ended_status" -eq 0 ] || fail "exit code $ended_status"
     grep -q "^Vigilon stats after shutdown$" "$folder/FAH/vigilon/vigilon_log.txt" ||
         fail "no shutdown block"
+    # The peers log each connection when it ends, not always in order.
     wait_until 10 python3 -c '
 import json, sys
-last = [json.loads(line) for line in open(sys.argv[1])][-1]
+last = max((json.loads(line) for line in open(sys.argv[1])), key=lambda c: c["connection"])
 fields = (last.get("text") or last.get("record") or "").split(" ")
 sys.exit(0 if len(fields) == 13 and fields[4] == "1" else 1)' "$records" || fail "no final record"
     stop_time_ms=$(((ended - started) / 1000000))

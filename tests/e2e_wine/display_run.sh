@@ -120,7 +120,8 @@ end_by escape
 [ $((SECONDS - asked)) -lt 8 ] || fail "waiting: Escape was held for $((SECONDS - asked)) s"
 final_record() {
     python3 -c 'import json, sys
-fields = [json.loads(line) for line in open(sys.argv[1])][-1]["text"].split(" ")
+last = max((json.loads(line) for line in open(sys.argv[1])), key=lambda c: c["connection"])
+fields = last["text"].split(" ")
 sys.exit(0 if len(fields) == 13 and fields[4] == "1" else 1)' "$work/quiet.jsonl" 2>/dev/null
 }
 wait_for 10 final_record || fail "waiting: no final record"
