@@ -29,16 +29,11 @@ inline constexpr char PieceSeparator = '\x1e';
 inline std::vector<std::string> pieces(const std::uint8_t* data, std::size_t size,
                                        std::size_t count) {
     std::vector<std::string> cut;
-    const char* text = reinterpret_cast<const char*>(data);
-    const char* end = text + size;
-    while (size > 0) {
-        auto* stop = static_cast<const char*>(
-            std::memchr(text, PieceSeparator, static_cast<std::size_t>(end - text)));
-        cut.emplace_back(text, stop != nullptr ? stop : end);
-        if (stop == nullptr) {
-            break;
-        }
-        text = stop + 1;
+    std::string text(reinterpret_cast<const char*>(data), size);
+    for (std::size_t at = 0; size > 0 && at <= text.size();) {
+        std::size_t stop = std::min(text.find(PieceSeparator, at), text.size());
+        cut.push_back(text.substr(at, stop - at));
+        at = stop + 1;
     }
     cut.resize(std::max(cut.size(), count));
     return cut;

@@ -2,8 +2,9 @@
 # End to end on Windows, under Wine: the built monitor in silent mode in a
 # client folder reads ../unitinfo.txt, writes the start entry of its event
 # log, then the entry of a unit change, with Windows line ends; it is then
-# ended from outside (silent mode has no other way out). The missing-unit-file case needs a message box, which
-# cannot be confirmed without a desktop, so it is not run here.
+# ended from outside (silent mode has no other way out). The missing-unit-file
+# case needs a message box, which cannot be confirmed without a desktop, so it
+# is not run here.
 # Usage: silent_run.sh <vigilon.exe> <wine> <source-dir>
 set -euo pipefail
 exe=$1 wine=$2 source=$3
@@ -12,18 +13,11 @@ monitor_pid=""
 stop_monitor() {
     [ -n "$monitor_pid" ] || return 0
     kill -TERM "$monitor_pid" 2>/dev/null || true
-    for _ in $(seq 50); do
-        kill -0 "$monitor_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$monitor_pid" 2>/dev/null || true
+    timeout 5 tail -s 0.1 --pid="$monitor_pid" -f /dev/null || kill -KILL "$monitor_pid" 2>/dev/null || true
     wait "$monitor_pid" 2>/dev/null || true
     monitor_pid=""
 }
-cleanup() {
-    stop_monitor
-    rm -rf "$work"
-}
+cleanup() { stop_monitor; rm -rf "$work"; }
 trap cleanup EXIT
 log="$work/FAH/vigilon/vigilon_log.txt"
 fail() {
