@@ -11,6 +11,16 @@ namespace {
 constexpr long long SleepSliceMilliseconds = 1000;
 }
 
+namespace posix {
+
+long long monotonicMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+} // namespace posix
+
 std::time_t currentTime() {
     return std::time(nullptr);
 }

@@ -6,7 +6,6 @@
 #include "platform/posix/stop_signals.hpp"
 
 #include <csignal>
-#include <ctime>
 
 namespace platform {
 namespace {
@@ -44,12 +43,6 @@ bool takeStopRequest() {
     }
     pendingStop = 0;
     return true;
-}
-
-long long monotonicMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 } // namespace posix

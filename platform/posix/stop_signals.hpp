@@ -9,7 +9,7 @@ inline constexpr int WaitSliceMilliseconds = 50;
 // Takes the pending stop request, if any: true when there was one.
 bool takeStopRequest();
 
-// A clock for time limits that wall-clock changes do not move.
+// A clock for time limits that wall-clock changes do not move. (clock.cpp)
 long long monotonicMilliseconds();
 
 } // namespace platform::posix
