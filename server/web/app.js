@@ -8,6 +8,7 @@ const COMMAND_LABELS = { stop: "Stop", toggle: "Window/Tray", restart: "Restart 
 let machines = [];
 let history = null;
 let seenCounts = "";
+let snapshotSeen = false; // the live stream has spoken: it is newer than any first fetch
 
 function $(selector) { return document.querySelector(selector); }
 
@@ -252,6 +253,7 @@ async function sendCommand(id, command) {
 
 function onSnapshot(event) {
   const data = JSON.parse(event.data);
+  snapshotSeen = true;
   machines = data.machines;
   renderMachines();
   const counts = data.unitsFinished + "/" + data.commandsSent;
@@ -277,7 +279,11 @@ function start() {
     notice("Token saved in this browser.", true);
   });
   $("#days").addEventListener("change", loadHistory);
-  fetch("/api/machines").then((r) => r.json()).then((list) => { machines = list; renderMachines(); });
+  fetch("/api/machines").then((r) => r.json()).then((list) => {
+    if (snapshotSeen) return; // a late answer must not undo a newer snapshot
+    machines = list;
+    renderMachines();
+  });
   loadHistory();
   connect();
 }
