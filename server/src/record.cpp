@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::size_t FieldCount = 13;
 constexpr std::size_t FieldsBeforeName = 3;
-constexpr std::size_t FieldsAfterName = 9;
+constexpr std::size_t FieldsAfterVendor = 6;
+constexpr std::size_t CpuidVendorBytes = 12; // the monitor sends at most these
 
 bool parseInt(std::string_view token, int& value) {
     if (token.empty()) {
@@ -29,45 +30,102 @@ bool parseDouble(std::string_view token, double& value) {
     return ec == std::errc{} && ptr == end && std::isfinite(value);
 }
 
-// Positions of every blank; the fields lie between them.
-std::vector<std::size_t> blankPositions(std::string_view text) {
-    std::vector<std::size_t> blanks;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == ' ') {
-            blanks.push_back(i);
+// The record cut at every single blank; an empty text field leaves an empty
+// piece between two blanks.
+class Pieces {
+public:
+    explicit Pieces(std::string_view text) : text_(text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == ' ') {
+                blanks_.push_back(i);
+            }
         }
     }
-    return blanks;
-}
 
-// The field between blank number `after` (or the start) and the next blank.
-std::string_view between(std::string_view text, const std::vector<std::size_t>& blanks,
-                         std::size_t first, std::size_t last) {
-    std::size_t begin = first == 0 ? 0 : blanks[first - 1] + 1;
-    std::size_t end = last < blanks.size() ? blanks[last] : text.size();
-    return text.substr(begin, end - begin);
-}
+    std::size_t count() const { return blanks_.size() + 1; }
+
+    // Pieces first to last with the blanks between them.
+    std::string_view span(std::size_t first, std::size_t last) const {
+        std::size_t begin = first == 0 ? 0 : blanks_[first - 1] + 1;
+        std::size_t end = last < blanks_.size() ? blanks_[last] : text_.size();
+        return text_.substr(begin, end - begin);
+    }
+
+private:
+    std::string_view text_;
+    std::vector<std::size_t> blanks_;
+};
 
 struct Tokens {
     std::array<std::string_view, FieldCount> field{};
 };
 
-bool splitFields(std::string_view text, Tokens& tokens) {
-    std::vector<std::size_t> blanks = blankPositions(text);
-    if (blanks.size() + 1 < FieldCount) {
+// The fields when the closing flag is piece `closing`: the unit name is what
+// lies between the front fields and it, the vendor what lies between the MHz
+// and the six back fields.
+Tokens fieldsWithClosingAt(const Pieces& p, std::size_t closing) {
+    Tokens t;
+    for (std::size_t i = 0; i < FieldsBeforeName; ++i) {
+        t.field[i] = p.span(i, i);
+    }
+    const std::size_t firstBack = p.count() - FieldsAfterVendor;
+    t.field[3] = p.span(FieldsBeforeName, closing - 1);
+    t.field[4] = p.span(closing, closing);
+    t.field[5] = p.span(closing + 1, closing + 1);
+    t.field[6] = p.span(closing + 2, firstBack - 1);
+    for (std::size_t i = 0; i < FieldsAfterVendor; ++i) {
+        t.field[7 + i] = p.span(firstBack + i, firstBack + i);
+    }
+    return t;
+}
+
+// "%f" as the monitor writes it: an optional minus, digits, a point and six
+// decimals.
+bool isSixDecimals(std::string_view token) {
+    if (!token.empty() && token[0] == '-') {
+        token.remove_prefix(1);
+    }
+    const std::size_t point = token.find('.');
+    if (point == 0 || point == std::string_view::npos || token.size() != point + 7) {
         return false;
     }
-    std::size_t pieces = blanks.size() + 1;
-    for (std::size_t i = 0; i < FieldsBeforeName; ++i) {
-        tokens.field[i] = between(text, blanks, i, i);
-    }
-    std::size_t firstAfter = pieces - FieldsAfterName;
-    tokens.field[FieldsBeforeName] = between(text, blanks, FieldsBeforeName, firstAfter - 1);
-    for (std::size_t i = 0; i < FieldsAfterName; ++i) {
-        tokens.field[FieldsBeforeName + 1 + i] =
-            between(text, blanks, firstAfter + i, firstAfter + i);
+    for (std::size_t i = 0; i < token.size(); ++i) {
+        if (i != point && (token[i] < '0' || token[i] > '9')) {
+            return false;
+        }
     }
     return true;
+}
+
+// The piece that holds the closing flag. The unit name and the vendor are the
+// only fields that may hold blanks, so the closing flag and the MHz are found
+// between them. First, as for most processors, the vendor is the one piece
+// before the back fields. When the two pieces before it do not read as an
+// integer and a decimal, the vendor holds blanks ("VIA VIA VIA ",
+// "  Shanghai  "): the split moves left a piece at a time, while the vendor
+// stays within the 12 bytes of a CPUID vendor, to the first pair written as
+// the monitor writes it, a flag 0 or 1 and "%f". Searching from the right
+// keeps a unit name with numbers in it (free text from the client, far longer
+// than the vendor) from being taken for the pair. Without such a pair the
+// first split stands and is refused by its numbers.
+std::size_t closingPiece(const Pieces& p) {
+    const std::size_t first = p.count() - FieldsAfterVendor - 3; // flag, MHz, vendor
+    Tokens t = fieldsWithClosingAt(p, first);
+    int flag = 0;
+    double mhz = 0.0;
+    if (parseInt(t.field[4], flag) && parseDouble(t.field[5], mhz)) {
+        return first;
+    }
+    for (std::size_t closing = first - 1; closing > FieldsBeforeName; --closing) {
+        t = fieldsWithClosingAt(p, closing);
+        if (t.field[6].size() > CpuidVendorBytes) {
+            break;
+        }
+        if ((t.field[4] == "0" || t.field[4] == "1") && isSixDecimals(t.field[5])) {
+            return closing;
+        }
+    }
+    return first;
 }
 
 const char* convertNumbers(const Tokens& t, StatusRecord& r) {
@@ -117,11 +175,12 @@ std::optional<std::string_view> recordText(std::string_view message) {
 
 RecordParse parseRecord(std::string_view text) {
     RecordParse result;
-    Tokens tokens;
-    if (!splitFields(text, tokens)) {
+    const Pieces pieces(text);
+    if (pieces.count() < FieldCount) {
         result.error = "fewer than 13 fields";
         return result;
     }
+    const Tokens tokens = fieldsWithClosingAt(pieces, closingPiece(pieces));
     StatusRecord record;
     if (const char* bad = convertNumbers(tokens, record)) {
         result.error = std::string("bad ") + bad;

@@ -39,9 +39,10 @@ struct RecordParse {
 // byte. A message without a zero byte was cut off or is not a record.
 std::optional<std::string_view> recordText(std::string_view message);
 
-// Parses the record text. The unit name is the only field that may hold
-// blanks, so fields 1-3 are taken from the front, fields 5-13 from the back
-// and the name is what lies between them.
+// Parses the record text. The unit name and the CPU vendor are the only
+// fields that may hold blanks, so fields 1-3 are taken from the front, fields
+// 8-13 from the back, and the closing flag and MHz are found between the
+// name and the vendor (see closingPiece).
 RecordParse parseRecord(std::string_view text);
 
 // Untrusted bytes as bounded UTF-8: each byte is read as Latin-1 (what the

@@ -8,29 +8,46 @@ namespace {
 
 const std::string Tail = " 0 2400.000000 GenuineIntel GRO-SMP 100 1920 TomJ 33 0";
 
+// A record as the monitor writes it, with this unit name and vendor.
+std::string record(const std::string& unitName, const std::string& vendor) {
+    return "2 1 12 " + unitName + " 1 2400.000000 " + vendor + " GRO-SMP 100 1920 TomJ 33 0";
+}
+
 TEST(RecordTest, TakesWellFormedRecords) {
     struct Case {
-        std::string text;
         std::string unitName;
         std::string vendor;
     };
     const Case cases[] = {
-        {"2 1 12 p2665_IBX" + Tail, "p2665_IBX", "GenuineIntel"},
+        {"p2665_IBX", "GenuineIntel"},
         // GPU3 clients put blanks into unit names.
-        {"2 1 12 PEPTIDE (1-42)" + Tail, "PEPTIDE (1-42)", "GenuineIntel"},
-        {"2 1 12  two  blanks " + Tail, " two  blanks ", "GenuineIntel"},
-        {"2 1 12 " + Tail, "", "GenuineIntel"},
+        {"PEPTIDE (1-42)", "GenuineIntel"},
+        {" two  blanks ", "GenuineIntel"},
+        {"", "GenuineIntel"},
         // A processor without CPUID leaves the vendor empty.
-        {"2 1 12 p1 0 2400.000000  GRO-SMP 100 1920 TomJ 33 0", "p1", ""},
+        {"p1", ""},
+        // Some CPUID vendors hold blanks.
+        {"p1", "VIA VIA VIA "},
+        {"p1", "Geode by NSC"},
+        {"PEPTIDE (1-42)", "  Shanghai  "},
+        {"", "  Shanghai  "},
+        // Numbers in the unit name are not taken for the flag and MHz.
+        {"run 0 2.000000 x", "Geode by NSC"},
     };
     for (const Case& c : cases) {
-        RecordParse parsed = parseRecord(c.text);
-        ASSERT_TRUE(parsed.record) << c.text << ": " << parsed.error;
-        EXPECT_EQ(parsed.record->unitName, c.unitName) << c.text;
-        EXPECT_EQ(parsed.record->cpuVendor, c.vendor) << c.text;
-        EXPECT_EQ(parsed.record->userName, "TomJ");
-        EXPECT_EQ(parsed.record->teamNumber, 33);
-        EXPECT_EQ(parsed.record->points, 1920);
+        const std::string text = record(c.unitName, c.vendor);
+        RecordParse parsed = parseRecord(text);
+        ASSERT_TRUE(parsed.record) << text << ": " << parsed.error;
+        const StatusRecord& r = *parsed.record;
+        EXPECT_EQ(r.unitName, c.unitName) << text;
+        EXPECT_EQ(r.cpuVendor, c.vendor) << text;
+        EXPECT_EQ(r.closing, 1) << text;
+        EXPECT_DOUBLE_EQ(r.cpuMhz, 2400.0) << text;
+        EXPECT_EQ(r.coreName, "GRO-SMP") << text;
+        EXPECT_EQ(r.frames, 100) << text;
+        EXPECT_EQ(r.userName, "TomJ");
+        EXPECT_EQ(r.teamNumber, 33);
+        EXPECT_EQ(r.points, 1920);
     }
 }
 
@@ -61,6 +78,11 @@ TEST(RecordTest, RefusesMalformedAndHostileRecords) {
         "2 1 12 p1 0 1e999 GenuineIntel GRO-SMP 100 1920 TomJ 33 0",
         "2 1 12 p1 0 2400.0 GenuineIntel GRO-SMP 100 1920 TomJ 33 0 ", // trailing blank
         "2\t1 12 p1" + Tail,
+        // A vendor with blanks is at most the 12 bytes of CPUID, after a
+        // flag and MHz as the monitor writes them.
+        record("p1", "VIA VIA VIA VIA"),
+        "2 1 12 p1 0 2400.5 Geode by NSC GRO-SMP 100 1920 TomJ 33 0",
+        "2 1 12 p1 2 2400.000000 Geode by NSC GRO-SMP 100 1920 TomJ 33 0",
         std::string(2047, ' '),
     };
     for (const std::string& text : cases) {
