@@ -136,7 +136,8 @@ TEST_F(SetupTool, HowTheDialogEndsAndWhatItLeavesInTheFile) {
     const std::string oldFile = "[Vigilon setup]\n\ndelay 9\nusern someone\ncpunum 2\n";
     const std::string savedFile =
         "[Vigilon setup]\n\ndelay 9\ncpunum 2\nontop 0\nfhlog 1\nquiet 0\nstats 0\n"
-        "ipadd \nservc 0\nspath FAH@D:+FAH+FAH502-Console.exe\nvant! 0\nnowin 0\n";
+        "ipadd \nservc 0\nspath FAH@D:+FAH+FAH502-Console.exe\nvant! 0\nnowin 0\n"
+        "usern someone\n"; // read, not written: kept
     enum Failing { Nothing, Dialog, Replace, Write };
     using enum DialogEvent;
     const struct {
@@ -174,6 +175,43 @@ TEST_F(SetupTool, HowTheDialogEndsAndWhatItLeavesInTheFile) {
                                    "the folder can be written to.");
             EXPECT_EQ(notice.caption, "Vigilon Setup");
         }
+    }
+}
+
+TEST_F(SetupTool, LinesTheToolDoesNotWriteFollowItsOwnUnchanged) {
+    const std::string ownLines =
+        "[Vigilon setup]\n\ndelay 7\ncpunum 3\nontop 0\nfhlog 1\nquiet 0\nstats 0\n"
+        "ipadd \nservc 0\nspath FAH@D:+FAH+FAH502-Console.exe\nvant! 0\nnowin 0\n";
+    const std::string longLine = "clapi " + std::string(494, 'x'); // its CR ends a piece
+    std::string manyLines;
+    for (int i = 0; i < 70; ++i) {
+        manyLines += "clgrp " + std::to_string(i) + "\n";
+    }
+    const struct {
+        const char* name;
+        std::string file; // after "[Vigilon setup]\r\n\r\ndelay 7\r\n"
+        std::string kept;
+    } cases[] = {
+        {"between and after known lines",
+         "clapi 127.0.0.1:7396\r\ncpunum 3\r\nspath x\r\nclgrp gpu0\r\n",
+         "clapi 127.0.0.1:7396\nclgrp gpu0\n"},
+        {"known keys by five characters, headers, empty lines",
+         "cpunum 3\r\nnowin! 0\r\nusern Tom\r\n\r\n[Vigilon setup]\r\n[Other]\r\ndela\r\n",
+         "usern Tom\n[Other]\ndela\n"},
+        {"no line end at the end", "cpunum 3\nclgrp gpu0", "clgrp gpu0\n"},
+        {"long lines whole", longLine + "\r\n" + std::string(1000, 'y') + "\ncpunum 3\n",
+         longLine + "\n" + std::string(1000, 'y') + "\n"},
+        {"at most 64 lines", "cpunum 3\n" + manyLines,
+         manyLines.substr(0, manyLines.find("clgrp 64"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        write("vigilon.ini", "[Vigilon setup]\r\n\r\ndelay 7\r\n" + c.file);
+        setup_ = SetupState();
+        fake::resetSetupDialog();
+        send(DialogEvent::Init);
+        send(DialogEvent::Save);
+        EXPECT_EQ(read("vigilon.ini"), ownLines + c.kept);
     }
 }
 
