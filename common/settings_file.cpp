@@ -25,14 +25,18 @@ const SettingKey* findKey(const SettingKey* keys, std::size_t count, const char*
 bool convertValue(const SettingKey& key, std::FILE* stream, bool headEndedLine) {
     switch (key.conversion) {
     case SettingConversion::Integer:
-        scanInteger(stream, key.integer);
-        return false;
+        if (!headEndedLine) { // a key alone on its line has no value
+            scanInteger(stream, key.integer, ValueScope::OwnLine);
+        }
+        return headEndedLine;
     case SettingConversion::Minutes:
-        scanInteger(stream, key.integer);
+        if (!headEndedLine) {
+            scanInteger(stream, key.integer, ValueScope::OwnLine);
+        }
         if (*key.integer < 1) {
             *key.integer = 1;
         }
-        return false;
+        return headEndedLine;
     case SettingConversion::Word:
     case SettingConversion::LineText:
         break;

@@ -11,16 +11,17 @@ bool isBlank(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Skips white space; returns the first other character (or EOF), unread.
-int skipWhiteSpace(std::FILE* stream) {
+// Skips white space (on the current line only, for OwnLine); returns the
+// first other character, unread, or EOF, also for a line end under OwnLine.
+int skipWhiteSpace(std::FILE* stream, ValueScope scope = ValueScope::AcrossLines) {
     int c = std::fgetc(stream);
-    while (c != EOF && isBlank(c)) {
+    while (c != EOF && isBlank(c) && !(c == '\n' && scope == ValueScope::OwnLine)) {
         c = std::fgetc(stream);
     }
     if (c != EOF) {
         std::ungetc(c, stream);
     }
-    return c;
+    return c == '\n' && scope == ValueScope::OwnLine ? EOF : c;
 }
 
 } // namespace
@@ -74,8 +75,8 @@ template <typename Next> int readDecimal(int c, Next next, bool& digits, int& re
 
 } // namespace
 
-bool scanInteger(std::FILE* stream, int* value) {
-    if (skipWhiteSpace(stream) == EOF) {
+bool scanInteger(std::FILE* stream, int* value, ValueScope scope) {
+    if (skipWhiteSpace(stream, scope) == EOF) {
         return false;
     }
     bool digits = false;
@@ -107,8 +108,8 @@ int parseInteger(const char* text) {
     return digits ? result : 0;
 }
 
-bool scanWord(std::FILE* stream, char* out, std::size_t capacity) {
-    if (capacity == 0 || skipWhiteSpace(stream) == EOF) {
+bool scanWord(std::FILE* stream, char* out, std::size_t capacity, ValueScope scope) {
+    if (capacity == 0 || skipWhiteSpace(stream, scope) == EOF) {
         return false;
     }
     std::size_t stored = 0;

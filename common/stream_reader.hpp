@@ -22,13 +22,21 @@ LineHead readLineHead(std::FILE* stream, char* buffer, int size);
 // Reads and drops at most size-1 characters, up to and including a newline.
 void discardLinePiece(std::FILE* stream, char* buffer, int size);
 
+// Where a conversion may look for its value: across line ends, as scanf
+// does (records whose fields may be spread over lines), or on the current
+// line only, so that a line without a value never takes the next line's.
+// On the current line, a line end ends the search and stays unread.
+enum class ValueScope { AcrossLines, OwnLine };
+
 // Like "%d": skips white space, reads an optional sign and digits. Values
 // beyond the int range saturate. On failure *value is unchanged.
-bool scanInteger(std::FILE* stream, int* value);
+bool scanInteger(std::FILE* stream, int* value, ValueScope scope = ValueScope::AcrossLines);
 
 // Like "%Ns" with N = capacity-1: skips white space, then stores at most
 // capacity-1 non-blank characters; the rest of a longer word stays unread.
-bool scanWord(std::FILE* stream, char* out, std::size_t capacity);
+// On failure out is unchanged.
+bool scanWord(std::FILE* stream, char* out, std::size_t capacity,
+              ValueScope scope = ValueScope::AcrossLines);
 
 // Like "%f": skips white space and reads a decimal number.
 bool scanFloat(std::FILE* stream, float* value);

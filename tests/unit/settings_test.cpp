@@ -4,6 +4,8 @@
 #include "monitor/settings.hpp"
 
 #include <climits>
+#include <memory>
+#include <string>
 
 using Settings = ClientFolder;
 
@@ -115,4 +117,46 @@ TEST_F(Settings, SetupReaderAcceptsItsOwnKeys) {
     EXPECT_EQ(readSetupSettings(untouched), 0);
     EXPECT_EQ(untouched.delayMinutes, 1);
     EXPECT_EQ(untouched.logEnabled, 1);
+}
+
+namespace {
+
+// Every setting the two readers share, as read from file into a fresh record.
+template <typename Record, typename Read>
+std::string readShared(const std::string& file, Read read, int Record::*delay) {
+    std::ofstream(SettingsFileName, std::ios::binary | std::ios::trunc) << file;
+    auto r = std::make_unique<Record>();
+    read(*r);
+    return std::to_string((*r).*delay) + ' ' + std::to_string(r->cpuNumber) + ' ' +
+           std::to_string(r->alwaysOnTop) + ' ' + std::to_string(r->logEnabled) + ' ' +
+           std::to_string(r->trayMode) + ' ' + std::to_string(r->serverLinkEnabled) + ' ' +
+           std::to_string(r->remoteControlEnabled) + ' ' + std::to_string(r->statsSiteEnabled) +
+           ' ' + std::to_string(r->silentMode) + " [" + r->serverAddress + "] [" + r->serviceName +
+           ']';
+}
+
+} // namespace
+
+TEST_F(Settings, AKeyWithoutAValueLeavesTheNextLineToItsOwnKey) {
+    const struct {
+        const char* file;
+        const char* sameAs; // the file reads as this one
+    } cases[] = {
+        {"cpunum\nstats 1\n", "stats 1\n"},
+        {"fhlog\nnowin 1\n", "nowin 1\n"}, // a five-letter key ends its head at the line end
+        {"delay\nquiet 1\n", "delay 0\nquiet 1\n"}, // raised to one minute all the same
+        {"ipadd\nservc 1\n", "servc 1\n"},
+        {"spath\r\nvant! 1\r\n", "vant! 1\n"},
+    };
+    const auto monitor = [](MonitorState& s) { readSettings(s); };
+    const auto setup = [](SetupSettings& s) { readSetupSettings(s); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string monitorSame = readShared(c.sameAs, monitor, &MonitorState::updateTicks);
+        const std::string setupSame = readShared(c.sameAs, setup, &SetupSettings::delayMinutes);
+        EXPECT_NE(monitorSame, readShared("", monitor, &MonitorState::updateTicks));
+        EXPECT_NE(setupSame, readShared("", setup, &SetupSettings::delayMinutes));
+        EXPECT_EQ(readShared(c.file, monitor, &MonitorState::updateTicks), monitorSame);
+        EXPECT_EQ(readShared(c.file, setup, &SetupSettings::delayMinutes), setupSame);
+    }
 }
