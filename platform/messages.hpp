@@ -12,10 +12,16 @@ struct Message {
 // Takes one message from the queue without waiting; false when it is empty.
 bool takeMessage(Message& message);
 
+// Takes one message like takeMessage, but never the quit request: false
+// when the queue is empty or when a stop request or the quit request waits,
+// which stays for takeMessage. For the window's service during a wait.
+bool takeWindowMessage(Message& message);
+
 // Translates and dispatches a message that is not the quit request.
 void dispatchMessage(Message& message);
 
-// Posts the quit request with an exit code.
+// Posts the quit request with an exit code; stopRequested() is true until
+// it is taken.
 void postQuit(int exitCode);
 
 } // namespace platform

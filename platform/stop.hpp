@@ -1,8 +1,10 @@
-// Stop requests from outside the program: Ctrl+C and SIGTERM on Linux; on
-// Windows a close request or Escape queued for the window. A request becomes
-// the quit message, and until it is taken from the queue every wait that can
-// block (a connection step, an HTTP request, a service command, a pause)
-// ends early as a failed step, so the shutdown follows at once.
+// Stop requests: Ctrl+C and SIGTERM on Linux; on Windows a close request or
+// Escape queued for the window; on both a posted quit request (the core
+// posts it for the window's close box and Escape, also when the wait hook
+// takes them during a wait). A request becomes the quit message, and until
+// it is taken from the queue every wait that can block (a connection step,
+// an HTTP request, a service command, a pause) ends early as a failed step,
+// so the shutdown follows at once.
 #pragma once
 
 namespace platform {

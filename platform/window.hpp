@@ -11,6 +11,7 @@ enum class WindowEvent {
     CloseRequest,    // the window's close command
     EscapeKey,       // Escape pressed in the window
     TrayDoubleClick, // left double-click on the tray icon
+    Exposed,         // the window's contents were lost (uncovered, shown)
 };
 
 // Receives window events during dispatchMessage (or while a message box

@@ -164,5 +164,10 @@ void handleWindowEvent(MonitorState& s, platform::WindowEvent event) {
     case platform::WindowEvent::EscapeKey:
         platform::postQuit(0);
         break;
+    case platform::WindowEvent::Exposed:
+        if (s.trayMode == 0 && s.window != nullptr) {
+            drawStatusFrame(s); // at once: an uncovered window is not left black
+        }
+        break;
     }
 }

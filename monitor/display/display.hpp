@@ -2,6 +2,7 @@
 // window's events.
 #pragma once
 
+#include "monitor/display/wait_service.hpp" // the window's service during waits
 #include "platform/window.hpp"
 
 struct MonitorState;
@@ -33,5 +34,6 @@ void refreshTrayTip(MonitorState& state);
 // Releases the icon, or the font lists and context, and the window.
 void releaseDisplay(MonitorState& state);
 
-// The window procedure's part: minimise, close, Escape, double-click.
+// The window procedure's part: minimise, close, Escape, double-click, and
+// the frame drawn again when the window was uncovered.
 void handleWindowEvent(MonitorState& state, platform::WindowEvent event);

@@ -8,6 +8,7 @@
 #include "platform/messages.hpp"
 #include "platform/process.hpp"
 #include "platform/renderer.hpp"
+#include "platform/stop.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -51,6 +52,18 @@ void queueEvent(platform::WindowEvent event) {
     platform().messages.push_back({false, 0, event});
 }
 
+bool waitOut(int timeoutMilliseconds) {
+    constexpr int SliceMilliseconds = 50;
+    for (int waited = 0; waited < timeoutMilliseconds; waited += SliceMilliseconds) {
+        platform().waitedMilliseconds += SliceMilliseconds;
+        ::platform::serviceWaitHook();
+        if (::platform::stopRequested()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int countCalls(const std::string& prefix) {
     const std::vector<std::string>& calls = platform().calls;
     return static_cast<int>(std::count_if(
@@ -64,9 +77,25 @@ using fake::record;
 
 namespace platform {
 
-std::time_t currentTime() {
+long long monotonicMilliseconds() {
     Platform& p = fake::platform();
-    return 1700000000 + static_cast<std::time_t>(p.sleptMilliseconds / 1000 + p.extraSeconds);
+    return p.sleptMilliseconds + p.waitedMilliseconds + p.extraSeconds * 1000;
+}
+
+std::time_t currentTime() {
+    return 1700000000 + static_cast<std::time_t>(monotonicMilliseconds() / 1000);
+}
+
+void setWaitHook(WaitHook hook, void* context) {
+    fake::platform().waitHook = hook;
+    fake::platform().waitHookContext = context;
+}
+
+void serviceWaitHook() {
+    Platform& p = fake::platform();
+    if (p.waitHook != nullptr) {
+        p.waitHook(p.waitHookContext);
+    }
 }
 
 void sleepMilliseconds(int milliseconds) {
@@ -100,6 +129,10 @@ bool takeMessage(Message& message) {
     static_assert(sizeof queued.event <= sizeof message.native);
     std::memcpy(message.native, &queued.event, sizeof queued.event);
     return true;
+}
+
+bool takeWindowMessage(Message& message) {
+    return !stopRequested() && takeMessage(message);
 }
 
 void dispatchMessage(Message& message) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/tray.hpp"
+#include "platform/wait_hook.hpp"
 #include "platform/window.hpp"
 
 #include <cstdint>
@@ -28,12 +29,17 @@ struct MessageBoxShown {
 };
 
 struct Platform {
-    // Clock: currentTime() gives a fixed start plus the slept time, plus any
-    // extra seconds a test adds.
+    // Clock: currentTime() gives a fixed start plus the slept and waited
+    // time, plus any extra seconds a test adds; monotonicMilliseconds() the
+    // same in milliseconds.
     long long sleptMilliseconds = 0;
+    long long waitedMilliseconds = 0; // in scripted waits (fake::waitOut)
     long long extraSeconds = 0;
     int sleeps = 0;
     std::function<void(int)> onSleep; // called after each sleep with the count so far
+
+    platform::WaitHook waitHook = nullptr;
+    void* waitHookContext = nullptr;
 
     std::deque<QueuedMessage> messages;
     platform::WindowEventHandler handler = nullptr;
@@ -63,6 +69,11 @@ void reset();
 
 // Queues a window event for takeMessage.
 void queueEvent(platform::WindowEvent event);
+
+// A wait that nothing ends: runs out timeoutMilliseconds in slices as the
+// real backends do, serving the wait hook between them and ending early on a
+// stop request. True when a stop request ended it, false when time ran out.
+bool waitOut(int timeoutMilliseconds);
 
 // Number of journal entries that begin with prefix.
 int countCalls(const std::string& prefix);

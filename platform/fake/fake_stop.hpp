@@ -3,7 +3,7 @@
 
 namespace fake {
 
-// What stopRequested() answers.
+// What stopRequested() answers, besides a quit request in the queue.
 extern bool stopPending;
 
 } // namespace fake

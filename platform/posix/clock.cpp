@@ -2,6 +2,7 @@
 
 #include "platform/posix/stop_signals.hpp"
 #include "platform/stop.hpp"
+#include "platform/wait_hook.hpp"
 
 #include <algorithm>
 #include <time.h>
@@ -25,17 +26,27 @@ std::time_t currentTime() {
     return std::time(nullptr);
 }
 
+long long monotonicMilliseconds() {
+    return posix::monotonicMilliseconds();
+}
+
 // A stop signal cuts the sleep short (EINTR) and ends it; one landing just
-// before a slice began is seen when the slice ends, so a long pause is
-// slept in slices of a second. An idle pass's 100 ms is one slice.
+// before a slice began is seen when the slice ends. An idle pass's 100 ms is
+// one slice; a longer pause is slept in wait slices with the wait hook
+// between them, so the window is served and a close request ends it.
 void sleepMilliseconds(int milliseconds) {
+    const bool hooked = milliseconds > HookedSleepAboveMilliseconds;
+    const long long sliceLimit = hooked ? posix::WaitSliceMilliseconds : SleepSliceMilliseconds;
     const long long deadline = posix::monotonicMilliseconds() + std::max(milliseconds, 0);
-    for (;;) {
+    for (bool first = true;; first = false) {
+        if (hooked && !first) {
+            serviceWaitHook();
+        }
         long long left = deadline - posix::monotonicMilliseconds();
         if (left <= 0 || stopRequested()) {
             return;
         }
-        long long slice = std::min<long long>(left, SleepSliceMilliseconds);
+        long long slice = std::min(left, sliceLimit);
         timespec rest{static_cast<time_t>(slice / 1000),
                       static_cast<long>(slice % 1000) * 1000000L};
         nanosleep(&rest, nullptr); // a signal cuts it short; the loop looks again

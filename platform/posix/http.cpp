@@ -1,11 +1,12 @@
 // HTTP GET through libcurl's multi interface, so the request can be driven
 // step by step: first to the end of the response headers, then one body
 // piece per call. A piece that arrives while the previous one is still held
-// pauses the transfer until it is taken. A stop request ends the transfer
-// as a failed one.
+// pauses the transfer until it is taken. The wait hook is served between
+// the poll slices; a stop request ends the transfer as a failed one.
 #include "platform/http.hpp"
 
 #include "platform/stop.hpp"
+#include "platform/wait_hook.hpp"
 
 #include <curl/curl.h>
 
@@ -77,6 +78,7 @@ void runUntil(HttpTransfer& t, bool (*satisfied)(const HttpTransfer&)) {
             return;
         }
         curl_multi_poll(t.multi, nullptr, 0, PollSliceMilliseconds, nullptr);
+        serviceWaitHook();
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/posix/stop_signals.hpp"
 #include "platform/stop.hpp"
+#include "platform/wait_hook.hpp"
 
 #include <cerrno>
 #include <csignal>
@@ -22,10 +23,11 @@ namespace {
 
 constexpr long PollSliceNanoseconds = 20L * 1000 * 1000;
 
-// Waits for the child at most timeoutMilliseconds; its exit status, or -1
-// when it had to be ended, did not exit normally, or a stop request ended
-// the wait. A command left on a stop request goes on by itself: a service
-// half stopped or started is worse than one left to finish.
+// Waits for the child at most timeoutMilliseconds, serving the wait hook
+// between slices; its exit status, or -1 when it had to be ended, did not
+// exit normally, or a stop request ended the wait. A command left on a stop
+// request goes on by itself: a service half stopped or started is worse than
+// one left to finish.
 int waitWithLimit(pid_t child, int timeoutMilliseconds) {
     long long deadline = posix::monotonicMilliseconds() + timeoutMilliseconds;
     for (;;) {
@@ -37,6 +39,7 @@ int waitWithLimit(pid_t child, int timeoutMilliseconds) {
         if (done < 0 && errno != EINTR) {
             return -1;
         }
+        serviceWaitHook();
         if (stopRequested()) {
             return -1;
         }

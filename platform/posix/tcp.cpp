@@ -4,6 +4,7 @@
 
 #include "platform/posix/stop_signals.hpp"
 #include "platform/stop.hpp"
+#include "platform/wait_hook.hpp"
 
 #include <algorithm>
 
@@ -26,9 +27,10 @@ int descriptorOf(SocketHandle socket) {
     return static_cast<int>(socket);
 }
 
-// Waits until the socket is ready for events, in slices so that a stop
-// request ends the wait; 0, or the error number (ETIMEDOUT when the time ran
-// out, EINTR on a stop request).
+// Waits until the socket is ready for events, in slices with the wait hook
+// between them, so that the window is served and a stop request ends the
+// wait; 0, or the error number (ETIMEDOUT when the time ran out, EINTR on a
+// stop request).
 int waitReady(int fd, short events, int timeoutMilliseconds) {
     const long long deadline = posix::monotonicMilliseconds() + std::max(timeoutMilliseconds, 0);
     for (;;) {
@@ -42,6 +44,7 @@ int waitReady(int fd, short events, int timeoutMilliseconds) {
         if (ready < 0 && errno != EINTR) {
             return errno;
         }
+        serviceWaitHook();
         if (stopRequested()) {
             return EINTR;
         }

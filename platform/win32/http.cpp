@@ -3,7 +3,18 @@
 // WinHttpReadData hand it over. WinHTTP limits each step on its own, so the
 // limit of the whole request is kept by shortening every later step to the
 // time that is left.
+//
+// The steps that wait on the network run on a worker thread while the
+// calling thread waits in slices and serves the wait hook, so the window
+// lives. A stop request closes the request handle, which cancels the step;
+// the caller waits a short while for the worker and goes on even if WinHTTP
+// has not returned yet. The record then stays with the worker, which frees
+// it: whichever side lets go of it last does.
 #include "platform/http.hpp"
+
+#include "platform/stop.hpp"
+#include "platform/wait_hook.hpp"
+#include "platform/win32/wait_slices.hpp"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -16,14 +27,24 @@ struct platform::HttpTransfer {
     HINTERNET session = nullptr;
     HINTERNET connection = nullptr;
     HINTERNET request = nullptr;
-    ULONGLONG deadline = 0; // GetTickCount64 at which the whole request must be done
+    bool requestClosed = false; // closed early, to cancel a step
+    ULONGLONG deadline = 0;     // GetTickCount64 at which the whole request must be done
     std::string headers;
     std::vector<char> piece;
+    DWORD pieceSize = 0;     // bytes of piece the last body step read
     ULONGLONG bodyBytes = 0; // body bytes handed over so far
+    // The step a worker runs, and its outcome, read once the worker ended.
+    bool (*step)(HttpTransfer&) = nullptr;
+    bool stepDone = false;
+    DWORD stepError = 0;
+    LONG holders = 1; // the caller, and a worker while one runs
 };
 
 namespace platform {
 namespace {
+
+// How long a cancelled step's worker is waited for before the caller goes on.
+constexpr DWORD CancelWaitMilliseconds = 1000;
 
 // 8-bit text (the process's code page) as wide text.
 std::wstring widen(const char* text) {
@@ -103,7 +124,94 @@ bool bodyIsWhole(HttpTransfer& t) {
     return true;
 }
 
-bool openAndSend(HttpTransfer& t, const HttpGet& get) {
+void closeHandles(HttpTransfer& t) {
+    if (t.request != nullptr && !t.requestClosed) {
+        WinHttpCloseHandle(t.request);
+    }
+    if (t.connection != nullptr) {
+        WinHttpCloseHandle(t.connection);
+    }
+    if (t.session != nullptr) {
+        WinHttpCloseHandle(t.session);
+    }
+}
+
+void release(HttpTransfer* t) {
+    if (InterlockedDecrement(&t->holders) == 0) {
+        closeHandles(*t);
+        delete t;
+    }
+}
+
+DWORD WINAPI runStep(void* context) {
+    HttpTransfer* t = static_cast<HttpTransfer*>(context);
+    t->stepDone = t->step(*t);
+    t->stepError = t->stepDone ? 0 : GetLastError();
+    release(t);
+    return 0;
+}
+
+// Waits for the worker in slices with the wait hook between them; false
+// when a stop request cancelled the step.
+bool awaitWorker(HttpTransfer& t, HANDLE worker) {
+    while (WaitForSingleObject(worker, win32::WaitSliceMilliseconds) == WAIT_TIMEOUT) {
+        serviceWaitHook();
+        if (stopRequested()) {
+            // WinHTTP ends a synchronous call whose handle another thread closes.
+            WinHttpCloseHandle(t.request);
+            t.requestClosed = true;
+            WaitForSingleObject(worker, CancelWaitMilliseconds);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Runs a step that waits on the network on a worker thread, or here when
+// no thread can be started; its result, with the error as the last error.
+bool runAside(HttpTransfer& t, bool (*step)(HttpTransfer&)) {
+    if (t.requestClosed) { // a cancelled step's worker may still hold the record
+        SetLastError(ERROR_WINHTTP_OPERATION_CANCELLED);
+        return false;
+    }
+    t.step = step;
+    InterlockedIncrement(&t.holders);
+    HANDLE worker = CreateThread(nullptr, 0, runStep, &t, 0, nullptr);
+    if (worker == nullptr) {
+        InterlockedDecrement(&t.holders);
+        return step(t);
+    }
+    const bool ended = awaitWorker(t, worker);
+    CloseHandle(worker);
+    if (!ended) {
+        SetLastError(ERROR_WINHTTP_OPERATION_CANCELLED);
+        return false;
+    }
+    SetLastError(t.stepError);
+    return t.stepDone;
+}
+
+// Sends the request and waits for the response's headers. (worker)
+bool sendAndReceive(HttpTransfer& t) {
+    return limitToDeadline(t) &&
+           WinHttpSendRequest(t.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
+                              0, 0, 0) &&
+           limitToDeadline(t) && WinHttpReceiveResponse(t.request, nullptr);
+}
+
+// Reads the next piece of the body into piece. (worker)
+bool readPiece(HttpTransfer& t) {
+    DWORD available = 0;
+    t.pieceSize = 0;
+    if (!limitToDeadline(t) || !WinHttpQueryDataAvailable(t.request, &available)) {
+        return false;
+    }
+    t.piece.assign(static_cast<std::size_t>(available) + 1, '\0');
+    return available == 0 || WinHttpReadData(t.request, t.piece.data(), available, &t.pieceSize);
+}
+
+// Session, connection and request; none of them waits on the network.
+bool openRequest(HttpTransfer& t, const HttpGet& get) {
     std::wstring agent = widen(get.userAgent);
     t.session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                             WINHTTP_NO_PROXY_BYPASS, 0);
@@ -142,11 +250,7 @@ bool openAndSend(HttpTransfer& t, const HttpGet& get) {
     }
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     return WinHttpSetOption(t.request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
-                            sizeof noRedirects) &&
-           limitToDeadline(t) &&
-           WinHttpSendRequest(t.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
-                              0, 0, 0) &&
-           limitToDeadline(t) && WinHttpReceiveResponse(t.request, nullptr) && readRawHeaders(t);
+                            sizeof noRedirects);
 }
 
 } // namespace
@@ -157,7 +261,7 @@ HttpTransfer* httpSendGet(const HttpGet& request, int& error) {
         return nullptr;
     }
     HttpTransfer* t = new HttpTransfer;
-    if (!openAndSend(*t, request)) {
+    if (!openRequest(*t, request) || !runAside(*t, sendAndReceive) || !readRawHeaders(*t)) {
         error = static_cast<int>(GetLastError());
         httpClose(t);
         return nullptr;
@@ -171,17 +275,11 @@ const char* httpResponseHeaders(const HttpTransfer* transfer) {
 
 bool httpNextBodyPiece(HttpTransfer* transfer, const char*& data, std::size_t& size, int& error) {
     HttpTransfer& t = *transfer;
-    DWORD available = 0;
-    if (!limitToDeadline(t) || !WinHttpQueryDataAvailable(t.request, &available)) {
+    if (!runAside(t, readPiece)) {
         error = static_cast<int>(GetLastError());
         return false;
     }
-    t.piece.assign(static_cast<std::size_t>(available) + 1, '\0');
-    DWORD read = 0;
-    if (available > 0 && !WinHttpReadData(t.request, t.piece.data(), available, &read)) {
-        error = static_cast<int>(GetLastError());
-        return false;
-    }
+    const DWORD read = t.pieceSize;
     if (read == 0 && !bodyIsWhole(t)) {
         error = static_cast<int>(GetLastError());
         return false;
@@ -193,19 +291,9 @@ bool httpNextBodyPiece(HttpTransfer* transfer, const char*& data, std::size_t& s
 }
 
 void httpClose(HttpTransfer* transfer) {
-    if (transfer == nullptr) {
-        return;
+    if (transfer != nullptr) {
+        release(transfer);
     }
-    if (transfer->request != nullptr) {
-        WinHttpCloseHandle(transfer->request);
-    }
-    if (transfer->connection != nullptr) {
-        WinHttpCloseHandle(transfer->connection);
-    }
-    if (transfer->session != nullptr) {
-        WinHttpCloseHandle(transfer->session);
-    }
-    delete transfer;
 }
 
 } // namespace platform

@@ -2,6 +2,8 @@
 // lives in the Message's native storage between take and dispatch.
 #include "platform/messages.hpp"
 
+#include "platform/stop.hpp"
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -20,6 +22,19 @@ bool takeMessage(Message& message) {
     std::memcpy(message.native, &msg, sizeof msg);
     message.isQuit = msg.message == WM_QUIT;
     message.exitCode = message.isQuit ? static_cast<int>(msg.wParam) : 0;
+    return true;
+}
+
+// A quit message taken here is posted again, so that it stays for the idle
+// loop; it can only come first when stopRequested() did not see it yet.
+bool takeWindowMessage(Message& message) {
+    if (stopRequested() || !takeMessage(message)) {
+        return false;
+    }
+    if (message.isQuit) {
+        PostQuitMessage(message.exitCode);
+        return false;
+    }
     return true;
 }
 

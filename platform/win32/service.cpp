@@ -5,6 +5,7 @@
 
 #include "common/text.hpp"
 #include "platform/stop.hpp"
+#include "platform/wait_hook.hpp"
 #include "platform/win32/wait_slices.hpp"
 
 #include <algorithm>
@@ -17,7 +18,8 @@
 namespace platform {
 namespace {
 
-// Waits for the process at most timeoutMilliseconds, in slices: WAIT_OBJECT_0
+// Waits for the process at most timeoutMilliseconds, in slices with the wait
+// hook between them: WAIT_OBJECT_0
 // when it ended, WAIT_TIMEOUT when the time ran out, WAIT_ABANDONED on a stop
 // request. A command left on a stop request goes on by itself: a service
 // half stopped or started is worse than one left to finish.
@@ -32,6 +34,7 @@ DWORD waitForExit(HANDLE process, int timeoutMilliseconds) {
         if (WaitForSingleObject(process, slice) == WAIT_OBJECT_0) {
             return WAIT_OBJECT_0;
         }
+        serviceWaitHook();
         if (stopRequested()) {
             return WAIT_ABANDONED;
         }

@@ -3,6 +3,7 @@
 #include "platform/tcp.hpp"
 
 #include "platform/stop.hpp"
+#include "platform/wait_hook.hpp"
 #include "platform/win32/wait_slices.hpp"
 
 #include <algorithm>
@@ -29,7 +30,8 @@ void setTimeLimit(SOCKET s, int option, int timeoutMilliseconds) {
 }
 
 // Waits until the socket is ready (readable, or writable: a connect ended),
-// in slices so that a stop request ends the wait; 0, WSAETIMEDOUT when the
+// in slices with the wait hook between them, so that the window is served
+// and a stop request ends the wait; 0, WSAETIMEDOUT when the
 // time ran out, WSAEINTR on a stop request, or the error number. failed
 // tells whether the socket was reported in the exception set (a connect
 // that failed).
@@ -55,6 +57,7 @@ int waitReady(SOCKET s, bool forWriting, int timeoutMilliseconds, bool& failed) 
             failed = FD_ISSET(s, &exceptions) != 0;
             return 0;
         }
+        serviceWaitHook();
         if (stopRequested()) {
             return WSAEINTR;
         }

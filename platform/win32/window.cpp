@@ -41,6 +41,13 @@ LRESULT CALLBACK statusWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CLOSE:
         report(WindowEvent::CloseRequest);
         return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint); // erases with the class's black brush
+        EndPaint(window, &paint);
+        report(WindowEvent::Exposed);
+        return 0;
+    }
     case WM_KEYDOWN:
         if (wParam == VK_ESCAPE) {
             report(WindowEvent::EscapeKey);

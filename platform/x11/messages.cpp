@@ -1,7 +1,9 @@
 // The message queue on X11: an internal queue of quit requests, fed by
-// postQuit and by stop requests (SIGINT and SIGTERM), so that Ctrl+C or a service stop ends
-// the monitor through its normal shutdown (this part works without any
-// display), then the X events of the display once it is open. An X event is
+// postQuit and by stop requests (SIGINT and SIGTERM), so that Ctrl+C or a
+// service stop ends the monitor through its normal shutdown (this part works
+// without any display), then the X events of the display once it is open.
+// A posted quit counts as a stop request until it is taken, so a close
+// request taken during a wait ends that wait. An X event is
 // translated when it is taken, since the XEvent record does not fit the
 // Message's native storage; the stored record says which window event, if
 // any, it means.
@@ -84,32 +86,25 @@ bool takePostedQuit(Message& message) {
     message.isQuit = true;
     message.exitCode = postedQuits.front();
     postedQuits.pop_front();
+    posix::setQuitWaiting(!postedQuits.empty());
     return true;
 }
 
-} // namespace
-
-bool takeMessage(Message& message) {
-    watchStopRequests(); // already done at start-up; here for any other caller
+void clear(Message& message) {
     message.isQuit = false;
     message.exitCode = 0;
     store(message, TakenEvent{});
-    if (posix::takeStopRequest()) {
-        message.isQuit = true;
-        return true;
-    }
-    if (takePostedQuit(message)) {
-        return true;
-    }
+}
+
+// Takes the next X event of the open display, if one waits, translated.
+bool takeDisplayEvent(Message& message) {
     Display* display = x11::openedDisplay();
     if (display == nullptr) {
         return false;
     }
     x11::pollTray();
     if (!eventWaiting(display)) {
-        // A connection lost just now has posted its quit request: no frame
-        // may be drawn on it first.
-        return takePostedQuit(message);
+        return false;
     }
     XEvent xevent{};
     XNextEvent(display, &xevent);
@@ -119,6 +114,25 @@ bool takeMessage(Message& message) {
     XFlush(display); // what the event's handling asked of the server
     store(message, taken);
     return true;
+}
+
+} // namespace
+
+bool takeMessage(Message& message) {
+    watchStopRequests(); // already done at start-up; here for any other caller
+    clear(message);
+    if (posix::takeStopRequest()) {
+        message.isQuit = true;
+        return true;
+    }
+    // A connection lost while looking for an event has posted its quit
+    // request: no frame may be drawn on it first.
+    return takePostedQuit(message) || takeDisplayEvent(message) || takePostedQuit(message);
+}
+
+bool takeWindowMessage(Message& message) {
+    clear(message);
+    return !stopRequested() && takeDisplayEvent(message);
 }
 
 void dispatchMessage(Message& message) {
@@ -132,6 +146,7 @@ void dispatchMessage(Message& message) {
 
 void postQuit(int exitCode) {
     postedQuits.push_back(exitCode);
+    posix::setQuitWaiting(true);
 }
 
 } // namespace platform

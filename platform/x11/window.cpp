@@ -384,6 +384,13 @@ bool translateWindowEvent(const XEvent& xevent, WindowEvent& event) {
         }
         return false;
     }
+    case Expose:
+        // The last of a series: the frame is drawn once for all of them.
+        if (xevent.xexpose.count == 0) {
+            event = WindowEvent::Exposed;
+            return true;
+        }
+        return false;
     case ClientMessage:
         if (xevent.xclient.message_type == atom("WM_PROTOCOLS") && xevent.xclient.format == 32 &&
             static_cast<Atom>(xevent.xclient.data.l[0]) == atom("WM_DELETE_WINDOW")) {

@@ -5,7 +5,9 @@
 # and trayer of its own when run alone:
 # the status window's pixels, minimising to the tray icon, the icon's
 # double-click back with drawing resumed, Escape and WM_CLOSE each ending the
-# monitor in order (CR LF log, exit code 0), and the start in the tray.
+# monitor in order (CR LF log, exit code 0), the start in the tray, and,
+# while exchanges wait on a companion server that never greets, the frame
+# drawn, Escape and a click on the close box each ending the wait at once.
 # Usage: display_run.sh <vigilon.exe> <wine> <source-dir> <window_helper.exe>
 set -euo pipefail
 exe=$(realpath "$1") wine=$2 source=$3 helper=$(realpath "$4")
@@ -125,4 +127,22 @@ fields = last["text"].split(" ")
 sys.exit(0 if len(fields) == 13 and fields[4] == "1" else 1)' "$work/quiet.jsonl" 2>/dev/null
 }
 wait_for 10 final_record || fail "waiting: no final record"
-echo "wine display run: pixels, tray and back, Escape, WM_CLOSE, start in the tray, Escape while waiting"
+
+# A click on the close box: the window's own handling of the click runs
+# during the wait, and the close request it makes ends the wait. Each
+# exchange waits 10 s for the greeting, one right after the other.
+accepted() { grep -c "^connection " "$work/quiet.out" || true; }
+more_than() { [ "$(accepted)" -gt "$1" ]; }
+seen=$(accepted)
+start_monitor clicked 42 'fhlog 1\r\nstats 1\r\nipadd 127.0.0.1\r\n'
+wait_for 30 more_than "$seen" || fail "clicked: no connection"
+seen=$(accepted)
+check_frame clicked 42 # the start-up exchange waits: the idle loop has not run yet
+more_than "$seen" && fail "clicked: the frame was checked after the wait"
+wait_for 30 more_than "$seen" || fail "clicked: no second exchange"
+asked=$SECONDS
+end_by closebox
+[ $((SECONDS - asked)) -lt 5 ] || fail "clicked: the close box was held for $((SECONDS - asked)) s"
+wait_for 10 final_record || fail "clicked: no final record"
+echo "wine display run: pixels, tray and back, Escape, WM_CLOSE, start in the tray," \
+    "Escape, frame and close box while waiting"

@@ -76,6 +76,7 @@ TEST_F(Win32Display, HandledMessagesAnswerZeroAndReportTheirEvent) {
         {"size minimised", WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0), WindowEvent::Minimised},
         {"size restored", WM_SIZE, SIZE_RESTORED, MAKELPARAM(256, 135), std::nullopt},
         {"close", WM_CLOSE, 0, 0, WindowEvent::CloseRequest},
+        {"paint", WM_PAINT, 0, 0, WindowEvent::Exposed},
         {"escape", WM_KEYDOWN, VK_ESCAPE, 1, WindowEvent::EscapeKey},
         {"other key", WM_KEYDOWN, 'A', 1, std::nullopt},
         {"icon double-click", iconMessage, 1, WM_LBUTTONDBLCLK, WindowEvent::TrayDoubleClick},
@@ -103,6 +104,7 @@ TEST_F(Win32Display, OtherMessagesReachTheDefaultProcedure) {
 }
 
 TEST_F(Win32Display, PostedEscapeComesThroughTheQueue) {
+    ValidateRect(hwnd(), nullptr); // no paint message among those taken
     PostMessageA(hwnd(), WM_KEYDOWN, VK_ESCAPE, 1);
     platform::Message message;
     while (platform::takeMessage(message) && !message.isQuit) {
