@@ -41,8 +41,10 @@ bool isSecureUrl(const char* url) {
     return true;
 }
 
-// Writes the body piece by piece; returns 0 when all of it was written.
+// Writes the body piece by piece, up to the limit; returns 0 when all of it
+// was written. Past the limit, what fits is kept and the transfer ends.
 int saveBody(HttpDownload& d) {
+    std::size_t room = HttpAnswerLimitBytes;
     for (;;) {
         const char* data = nullptr;
         std::size_t size = 0;
@@ -53,9 +55,14 @@ int saveBody(HttpDownload& d) {
         if (size == 0) {
             return 0;
         }
-        if (std::fwrite(data, 1, size, d.file) != size) {
+        const std::size_t kept = size < room ? size : room;
+        if (std::fwrite(data, 1, kept, d.file) != kept) {
             return HttpFileNotWritable;
         }
+        if (kept < size) {
+            return HttpAnswerTooLarge;
+        }
+        room -= kept;
     }
 }
 
