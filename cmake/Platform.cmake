@@ -23,6 +23,17 @@ else()
   find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
   target_link_libraries(vigilon_platform PUBLIC CURL::libcurl X11::X11 OpenGL::OpenGL
                                                 OpenGL::GLX)
+  # wslay frames today's client's WebSocket API over our own socket. Debian
+  # 12's libwslay-dev ships a CMake package and no pkg-config file; where only
+  # the pkg-config file exists, that is used.
+  find_package(wslay CONFIG QUIET)
+  if(TARGET wslay)
+    target_link_libraries(vigilon_platform PRIVATE wslay)
+  else()
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(WSLAY REQUIRED IMPORTED_TARGET libwslay)
+    target_link_libraries(vigilon_platform PRIVATE PkgConfig::WSLAY)
+  endif()
 endif()
 vigilon_warnings(vigilon_platform)
 

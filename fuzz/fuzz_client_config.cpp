@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MonitorState state;
     readClientConfig(state);
     fuzz::requireTerminatedText(state);
-    submitUnitStats(state);
+    submitUnitStats(state, state.coreName);
     fuzz::requireCleanUrl(state.statsUrl);
     return 0;
 }

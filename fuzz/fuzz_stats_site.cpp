@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake::platform().processorName = piece[1];
     MonitorState state;
     identifySystem(state);
-    int result = submitUnitStats(state);
+    int result = submitUnitStats(state, state.coreName);
     fuzz::require(site.httpRequests.size() == 1 && site.openTransfers == 0, "one request, closed");
     fuzz::requireCleanUrl(site.httpRequests[0].url);
     fuzz::requireTerminatedText(state);

@@ -1,5 +1,6 @@
 #include "monitor/monitor_main.hpp"
 
+#include "monitor/client_api/api_source.hpp"
 #include "monitor/client_config.hpp"
 #include "monitor/display/display.hpp"
 #include "monitor/event_log.hpp"
@@ -8,6 +9,7 @@
 #include "monitor/report/companion_link.hpp"
 #include "monitor/settings.hpp"
 #include "monitor/system_identity.hpp"
+#include "monitor/unit_change.hpp"
 #include "monitor/unit_tracker.hpp"
 #include "platform/clock.hpp"
 #include "platform/messages.hpp"
@@ -56,7 +58,7 @@ PassResult runTick(MonitorState& s) {
     if (s.trayMode == 0 && s.blinkCounter == 0 && hasWindow) {
         drawStatusFrame(s);
     }
-    platform::sleepMilliseconds(TickMilliseconds);
+    waitWithClientApi(s, TickMilliseconds);
     ++s.tickCounter;
     if (++s.blinkCounter >= BlinkPeriod) {
         s.blinkCounter = 0;
@@ -69,6 +71,30 @@ PassResult runTick(MonitorState& s) {
         s.firstRun = 0;
     }
     return PassResult::Continue;
+}
+
+// The first read of the unit's source. Without a clapi setting the unit
+// file is read, and today's client is asked only when there is none; the
+// missing-file notice comes when neither answers.
+bool readFirstUnit(MonitorState& s) {
+    char host[32];
+    std::uint16_t port = 0;
+    UnitSource source = parseUnitSource(s.clientApiAddress, host, sizeof host, port);
+    if (source == UnitSource::Api) {
+        startClientApi(s, host, port, ClientApiFirstStateMilliseconds);
+        return true; // the client may start later: its unit shows once it does
+    }
+    if (source == UnitSource::FileThenApi && !unitFileExists()) {
+        if (startClientApi(s, host, port, ClientApiFirstStateMilliseconds)) {
+            return true;
+        }
+        stopClientApi(s);
+    }
+    return pollUnitFile(s) != 0;
+}
+
+int pollUnitSource(MonitorState& s) {
+    return s.clientApi != nullptr ? pollClientApi(s) : pollUnitFile(s);
 }
 
 } // namespace
@@ -88,16 +114,21 @@ bool startMonitor(MonitorState& s, platform::NativeHandle instance) {
     readClientConfig(s);
     identifySystem(s);
     createDisplay(s);
+    installWaitService(s);
     s.unitStartTime = platform::currentTime();
     s.programStartTime = platform::currentTime();
-    if (pollUnitFile(s) == 0) {
+    if (!readFirstUnit(s)) {
         releaseDisplay(s);
         return false;
     }
     if (s.logEnabled == 1) {
-        writeStartEntry(s);
+        if (s.clientApi != nullptr && s.unitCount == 0) {
+            s.startEntryPending = 1; // written when the client's first unit shows
+        } else {
+            writeStartEntry(s);
+        }
     }
-    lookupProtein(s);
+    lookupCurrentUnit(s);
     if (s.serverLinkEnabled != 0) {
         exchangeStatus(s);
     }
@@ -108,7 +139,7 @@ bool startMonitor(MonitorState& s, platform::NativeHandle instance) {
 }
 
 void runUpdate(MonitorState& s) {
-    pollUnitFile(s);
+    pollUnitSource(s);
     if (s.serverLinkEnabled != 0) {
         exchangeStatus(s);
     }
@@ -137,6 +168,7 @@ void shutdownMonitor(MonitorState& s) {
     if (s.serverLinkEnabled != 0) {
         sendFinalStatus(s);
     }
+    stopClientApi(s);
     releaseDisplay(s);
 }
 

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <ctime>
 
+struct ClientApiSource;
+
 inline constexpr const char* ProgramTitle = "Vigilon v1.1";
 inline constexpr int TicksPerMinute = 600;
 inline constexpr double SecondsPerMinute = 60.0;
@@ -31,6 +33,10 @@ struct MonitorState {
     int remoteControlEnabled = 0;
     int statsSiteEnabled = 0;
     int silentMode = 0;
+    // Today's client's API: "HOST:PORT", "0" for the unit file only, empty
+    // for the unit file with the API as the fallback when it is missing.
+    char clientApiAddress[64] = {};
+    char clientApiGroup[64] = {}; // only units of this group; empty: all
 
     // Work-unit status.
     char unitName[75] = {};
@@ -44,6 +50,19 @@ struct MonitorState {
     char coreName[15] = {};
     int unitPoints = 0;
     int unitFrames = 0;
+    int proteinFound = 0; // the last lookup found a record
+
+    // What today's client says of the current unit, for a project that the
+    // database lacks.
+    int unitFromApi = 0;
+    char apiCoreType[15] = {};
+    int apiCredit = 0;
+    // ... and what the companion server's page shows of it.
+    char apiUnitState[16] = {};
+    int apiUnitPaused = 0;
+    long long apiEtaSeconds = -1;
+    long long apiPointsPerDay = 0;
+    char apiUnitPrcg[48] = {}; // "<project>/<run>/<clone>/<gen>"
 
     // Client identity.
     int machineId = 0;
@@ -86,4 +105,9 @@ struct MonitorState {
     char messageBuffer[2048] = {};
     ServerConnection serverConnection;
     char statsUrl[2024] = {};
+
+    // The API source while it is in use (its connection and the client's
+    // state); null while the unit file is the source.
+    ClientApiSource* clientApi = nullptr;
+    int startEntryPending = 0; // the start entry waits for the first unit
 };

@@ -35,6 +35,7 @@ RecordRead readRecord(std::FILE* file, ProteinRecord& record) {
 }
 
 void setUnknown(MonitorState& s) {
+    s.proteinFound = 0;
     s.unitPoints = 0;
     s.unitFrames = 0;
     copyText(s.coreName, "Unknown");
@@ -81,6 +82,7 @@ int lookupProtein(MonitorState& s) {
             s.unitPoints = truncateToInt(record.points);
             s.unitFrames = record.frames;
             copyText(s.coreName, record.core);
+            s.proteinFound = 1;
             std::fclose(file);
             return 0;
         }

@@ -3,6 +3,7 @@
 #include "common/settings_file.hpp"
 #include "monitor/monitor_state.hpp"
 
+#include <algorithm>
 #include <climits>
 
 int ticksForMinutes(int minutes) {
@@ -17,7 +18,13 @@ int ticksForMinutes(int minutes) {
 
 int readSettings(MonitorState& s) {
     int delayMinutes = 0;
-    auto keys = sharedSettingKeys(s, delayMinutes);
+    std::array<SettingKey, SharedSettingKeyCount + 2> keys{};
+    auto shared = sharedSettingKeys(s, delayMinutes);
+    std::copy(shared.begin(), shared.end(), keys.begin());
+    keys[SharedSettingKeyCount] = {"clapi", SettingConversion::Word, nullptr, s.clientApiAddress,
+                                   sizeof s.clientApiAddress};
+    keys[SharedSettingKeyCount + 1] = {"clgrp", SettingConversion::LineText, nullptr,
+                                       s.clientApiGroup, sizeof s.clientApiGroup};
     if (readSettingsFile(keys.data(), keys.size(), s.inputFile, s.lineBuffer) == 0) {
         s.cpuNumber = 1;
         s.updateTicks = 5; // ticks, not minutes: a quick start without a settings file

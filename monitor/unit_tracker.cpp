@@ -2,12 +2,8 @@
 
 #include "common/stream_reader.hpp"
 #include "common/text.hpp"
-#include "monitor/display/display.hpp"
-#include "monitor/event_log.hpp"
 #include "monitor/monitor_state.hpp"
-#include "monitor/protein_database.hpp"
-#include "monitor/report/stats_site.hpp"
-#include "platform/clock.hpp"
+#include "monitor/unit_change.hpp"
 #include "platform/message_box.hpp"
 
 #include <cstring>
@@ -20,47 +16,21 @@ constexpr std::size_t CompareLength = 35;
 
 // What one read of the file found about the unit's identity.
 struct UnitRead {
-    bool nameChanged = false;
     char tag[UnitTagSize] = {}; // empty when the file has no tag
 };
 
+// Reads and drops up to count words of the current line.
 void discardWords(MonitorState& s, int count) {
     char scratch[500];
     for (int i = 0; i < count; ++i) {
-        scanWord(s.inputFile, scratch, sizeof scratch);
+        scanWord(s.inputFile, scratch, sizeof scratch, ValueScope::OwnLine);
     }
 }
 
-// The finished unit is timed; after the first pass the event log (when
-// logging is on), the lookup, the submission and the tooltip follow.
-void changeUnit(MonitorState& s) {
-    s.endTime = platform::currentTime();
-    s.unitMinutes = std::difftime(s.endTime, s.unitStartTime) / SecondsPerMinute;
-    s.unitStartTime = platform::currentTime();
-    if (s.firstRun == 0) {
-        s.frameMinutes = s.unitFrames > 0 ? static_cast<float>(s.unitMinutes / s.unitFrames) : 0.0f;
-        if (s.logEnabled == 1) {
-            writeUnitEntry(s);
-        }
-        lookupProtein(s);
-        if (s.statsSiteEnabled == 1) {
-            submitUnitStats(s);
-        }
-        if (s.trayMode != 0) {
-            refreshTrayTip(s);
-        }
-    }
-    ++s.unitCount;
-}
-
-void readNameLine(MonitorState& s, UnitRead& read) {
+// A name line without a word leaves the name as it was.
+void readNameLine(MonitorState& s) {
     formatText(s.previousUnitName, sizeof s.previousUnitName, "%.35s", s.unitName);
-    scanWord(s.inputFile, s.unitName, sizeof s.unitName);
-    if (std::strncmp(s.previousUnitName, s.unitName, CompareLength) != 0) {
-        read.nameChanged = true;
-        s.unitTag[0] = '\0'; // the old unit's tag is not the new one's
-        changeUnit(s);
-    }
+    scanWord(s.inputFile, s.unitName, sizeof s.unitName, ValueScope::OwnLine);
 }
 
 // The tag is the first word after "Tag:", read to the end of its line, so
@@ -76,32 +46,40 @@ void readTagLine(MonitorState& s, const LineHead& head, UnitRead& read) {
     storeUnitTag(text, read.tag, sizeof read.tag);
 }
 
-// The same (generic) name with another tag, where both the old and the new
-// unit carry one, is a new unit too.
-bool tagChanged(const MonitorState& s, const UnitRead& read) {
-    return !read.nameChanged && s.unitTag[0] != '\0' && read.tag[0] != '\0' &&
-           std::strcmp(s.unitTag, read.tag) != 0;
-}
-
-// Acts on what the tag says, once the whole file is read.
-void applyTag(MonitorState& s, const UnitRead& read) {
-    const bool changed = tagChanged(s, read);
+// A new name, or the same (generic) name with another tag where both the
+// old and the new unit carry one, is a new unit. It is acted on once the
+// file is read and closed, so the change sees the whole file (the tag that
+// names a generic unit's project, the new progress) and the client can
+// rewrite the file meanwhile.
+void applyRead(MonitorState& s, const char* nameBefore, const UnitRead& read) {
+    const bool nameChanged = std::strncmp(nameBefore, s.unitName, CompareLength) != 0;
+    const bool tagChanged = !nameChanged && s.unitTag[0] != '\0' && read.tag[0] != '\0' &&
+                            std::strcmp(s.unitTag, read.tag) != 0;
     copyText(s.unitTag, read.tag);
-    if (changed) {
+    if (nameChanged) {
+        copyText(s.previousUnitName, nameBefore);
+    }
+    if (nameChanged || tagChanged) {
         changeUnit(s);
-    } else if (read.nameChanged && s.firstRun == 0 && projectNumberOf(s.unitName) == 0 &&
-               s.unitTag[0] != '\0') {
-        lookupProtein(s); // a generic new name: its project is in the tag read after it
     }
 }
 
 enum class LineKind { Unknown, Known, Consumed };
 
+bool readsValues(const char* head) {
+    return std::strncmp(head, "Name:", 5) == 0 || std::strncmp(head, "Downlo", 5) == 0 ||
+           std::strncmp(head, "Due", 3) == 0 || std::strncmp(head, "Progr", 5) == 0;
+}
+
 // Handles one line head: Consumed when the branch read the whole line.
+// Every value comes from the line of its label only.
 LineKind readKnownLine(MonitorState& s, const LineHead& lineHead, UnitRead& read) {
     const char* head = s.lineBuffer;
+    if (lineHead.endsLine && readsValues(head)) {
+        return LineKind::Consumed; // a label alone on its line: no value to read
+    }
     if (std::strncmp(head, "Name:", 5) == 0) {
-        readNameLine(s, read);
+        readNameLine(s);
     } else if (std::strncmp(head, "Tag:", 4) == 0) {
         readTagLine(s, lineHead, read);
         return LineKind::Consumed;
@@ -111,7 +89,7 @@ LineKind readKnownLine(MonitorState& s, const LineHead& lineHead, UnitRead& read
         discardWords(s, 4);
     } else if (std::strncmp(head, "Progr", 5) == 0) {
         discardWords(s, 1);
-        scanInteger(s.inputFile, &s.progressPercent);
+        scanInteger(s.inputFile, &s.progressPercent, ValueScope::OwnLine);
     } else {
         return LineKind::Unknown;
     }
@@ -130,6 +108,8 @@ int pollUnitFile(MonitorState& s) {
         }
         return 0;
     }
+    char nameBefore[36];
+    formatText(nameBefore, sizeof nameBefore, "%.35s", s.unitName);
     UnitRead read;
     while (!std::feof(s.inputFile)) {
         LineHead head = readLineHead(s.inputFile, s.lineBuffer, HeadSize);
@@ -142,6 +122,15 @@ int pollUnitFile(MonitorState& s) {
     }
     std::fclose(s.inputFile);
     s.inputFile = nullptr;
-    applyTag(s, read);
+    applyRead(s, nameBefore, read);
     return 1;
+}
+
+bool unitFileExists() {
+    std::FILE* file = std::fopen(UnitFilePath, "r");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fclose(file);
+    return true;
 }

@@ -12,3 +12,6 @@ inline constexpr const char* MissingUnitFileText =
 // Re-reads the unit file. Returns 1 when it was read, 0 when it cannot be
 // opened (reported with a message box while firstRun is set).
 int pollUnitFile(MonitorState& state);
+
+// True when the unit file can be opened now.
+bool unitFileExists();

@@ -37,9 +37,21 @@ start_monitor() { # <mode> <settings>
     (cd "$folder" && exec "$build/vigilon") &
     pids+=($!)
 }
+# Today's client, stood in for by the fake client: its unit moves on once a
+# second, each step a change message the monitor takes as it arrives.
+api_port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+for step in $(seq 1 $((${IDLE_SECONDS:-60} + 30))); do
+    printf '{"sleep": 1}\n["units", 0, "wu_progress", %s]\n' "$(awk -v s="$step" 'BEGIN { printf "%.4f", (s % 1000) / 1000 }')"
+done >"$work/progress.jsonl"
+/usr/bin/python3 "$root/tools/fake_client.py" --port "$api_port" --script "$work/progress.jsonl" \
+    >"$work/fake_client.out" 2>&1 &
+pids+=($!)
+timeout 10 bash -c "until grep -q '^listening on' '$work/fake_client.out'; do sleep 0.1; done"
+
 start_monitor silent 'delay 1\nfhlog 1\nnowin 1\n'
 start_monitor window 'delay 1\nfhlog 1\n'
 start_monitor tray 'delay 1\nfhlog 1\nquiet 1\n'
+start_monitor api "delay 1\\nfhlog 1\\nnowin 1\\nclapi 127.0.0.1:$api_port\\n"
 "$build/bench/idle_reference" &
 pids+=($!)
 
@@ -61,21 +73,25 @@ memory() { # resident and private memory
 # the steady cost of running.
 warmup=5
 sleep "$warmup"
+# pids: the fake client, then silent, window, tray, api, then the bare loop.
+measured=("${pids[@]:1}")
 start=()
-for i in 0 1 2 3; do start+=("$(process_cpu_ms "${pids[i]}")"); done
+for i in 0 1 2 3 4; do start+=("$(process_cpu_ms "${measured[i]}")"); done
 sleep "$seconds"
-names=(silent window tray "bare loop")
+names=(silent window tray "api silent" "bare loop")
 steady=()
 echo "CPU time: the first $warmup s, then the next $seconds s"
-for i in 0 1 2 3; do
-    end=$(process_cpu_ms "${pids[i]}")
+for i in 0 1 2 3 4; do
+    end=$(process_cpu_ms "${measured[i]}")
     steady+=("$(awk -v a="${start[i]}" -v b="$end" 'BEGIN { printf "%.1f", b - a }')")
     line=$(printf '  %-10s %8s ms, then %8s ms' "${names[i]}" "${start[i]}" "${steady[i]}")
-    [ "$i" -lt 3 ] && line="$line; $(memory "${pids[i]}")"
+    [ "$i" -lt 4 ] && line="$line; $(memory "${measured[i]}")"
     echo "$line"
 done
-awk -v s="${steady[0]}" -v w="${steady[1]}" -v t="${steady[2]}" -v r="${steady[3]}" 'BEGIN {
+awk -v s="${steady[0]}" -v w="${steady[1]}" -v t="${steady[2]}" -v a="${steady[3]}" \
+    -v r="${steady[4]}" 'BEGIN {
     if (s > 0) printf "  running: window / silent %.2f, tray / silent %.2f\n", w / s, t / s
+    if (s > 0) printf "  running: api silent (a change a second) / silent %.2f\n", a / s
     if (r > 0) printf "  running: silent / bare loop %.2f\n", s / r
 }'
 # The monitors end in order before the display goes away.

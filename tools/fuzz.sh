@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${FUZZ_SECONDS:-20}
-targets=(settings client_config unit_file protein_database companion_link stats_site)
+targets=(settings client_config unit_file protein_database companion_link stats_site client_api)
 cmake --preset linux-fuzz >/dev/null
 cmake --build --preset linux-fuzz --target "${targets[@]/#/fuzz_}" >/dev/null
 bin=$root/build/linux-fuzz/fuzz
@@ -60,6 +60,16 @@ head -c 2048 /dev/zero | tr '\0' G | seed companion_link long-greeting
 { crlf 'HTTP/1.0 404 Not Found' ''
   printf '%sAMD Athlon(tm) 64 X2 Dual Core Processor 4200+%snot here' "$S" "$S"; } |
     seed stats_site not-found
+
+unit='{"id":"a1","number":7,"group":"","state":"RUN","paused":false,"assignment":{"project":18213,"core":{"type":"0xa8"},"credit":12345.6},"wu":{"run":0,"clone":12,"gen":34},"wu_progress":0.437}'
+next='{"id":"b2","number":8,"group":"gpu","state":"DOWNLOAD","assignment":{"project":4744},"wu":{"run":1,"clone":2,"gen":3},"progress":0.1}'
+{ printf '{"config":{"user":"Tom","team":33},"groups":{"":{}},"units":[%s]}' "$unit"
+  printf '%s["units",0,"wu_progress",0.5]%s"ping"%s["units",-1,%s]' "$S" "$S" "$S" "$next"
+  printf '%s["units",0,"state","UPLOAD"]%s["units",1,"state","RUN"]%s["units",0,null]%s' \
+      "$S" "$S" "$S" "$S"
+  database; } | seed client_api unit-change
+{ printf '{"units":[]}%s["units",-2,[%s,%s]]%s["a","b",0,"c",null]%s' "$S" "$unit" "$next" "$S" "$S"
+  database; } | seed client_api created-paths
 
 # totals LOG: the runs, coverage, features and corpus of libFuzzer's last line.
 totals() {

@@ -51,7 +51,7 @@ int memoryMebibytes(std::uint64_t bytes) {
 
 } // namespace
 
-int submitUnitStats(MonitorState& s) {
+int submitUnitStats(MonitorState& s, const char* finishedCore) {
     underscoreBlanks(s.cpuName);
     formatText(s.statsUrl, sizeof s.statsUrl,
                "http://%s/folding/unitstats.php?username=%s&team=%d&cpu=%d&wucount=%d"
@@ -60,6 +60,6 @@ int submitUnitStats(MonitorState& s) {
                s.unitCount, encodeQueryValue(s.cpuVendor).c_str(),
                encodeQueryValue(s.cpuName).c_str(), truncateToInt(s.cpuMhz),
                static_cast<double>(s.frameMinutes), encodeQueryValue(s.previousUnitName).c_str(),
-               encodeQueryValue(s.coreName).c_str(), memoryMebibytes(s.totalMemory));
+               encodeQueryValue(finishedCore).c_str(), memoryMebibytes(s.totalMemory));
     return httpGetToFile(s.statsUrl, AnswerFileName);
 }

@@ -112,6 +112,11 @@ int receiveSome(SocketHandle socket, char* buffer, int size, int timeoutMillisec
     fake::Network& n = fake::network();
     fake::record("receiveSome " + std::to_string(socket) + " " + std::to_string(size) + " " +
                  std::to_string(timeoutMilliseconds));
+    if (n.stalledReceives > 0) {
+        --n.stalledReceives;
+        error = fake::waitOut(timeoutMilliseconds) ? fake::Interrupted : fake::TimedOut;
+        return -1;
+    }
     if (n.receives.empty()) {
         return 0;
     }
@@ -136,6 +141,9 @@ HttpTransfer* httpSendGet(const HttpGet& request, int& error) {
     n.httpRequests.push_back({request.url, request.userAgent, request.secure,
                               request.connectTimeoutMilliseconds,
                               request.totalTimeoutMilliseconds});
+    if (n.onSendGet) {
+        n.onSendGet();
+    }
     if (n.sendGetFails) {
         error = n.sendGetError;
         return nullptr;

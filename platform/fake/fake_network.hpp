@@ -7,6 +7,7 @@
 #include "platform/tcp.hpp"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,10 @@ struct ServiceCommandSeen {
     long long sleptBefore = 0; // the fake clock's slept milliseconds at the call
 };
 
-// WSAECONNREFUSED.
+// WSAECONNREFUSED, WSAETIMEDOUT, WSAEINTR.
 inline constexpr int ConnectionRefused = 10061;
+inline constexpr int TimedOut = 10060;
+inline constexpr int Interrupted = 10004;
 
 struct Network {
     // Sockets. Each creation takes the next error (0 or none left: success).
@@ -44,6 +47,9 @@ struct Network {
     int connectError = ConnectionRefused;
     // Each receive takes the next entry; none left: the peer closed.
     std::deque<ScriptedReceive> receives;
+    // The next receives this many find nothing arriving: each waits out its
+    // time limit (fake::waitOut) and fails, timed out or interrupted.
+    int stalledReceives = 0;
     // Each send takes the next entry: the most bytes it accepts, or a
     // negative value to fail with sendError. None left: all are accepted.
     std::deque<int> sendLimits;
@@ -56,6 +62,7 @@ struct Network {
     int sendGetError = 0;
     std::string responseHeaders = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
     std::vector<std::string> bodyPieces;
+    std::function<void()> onSendGet; // runs as each request is sent
     int bodyFailsAt = -1;
     int bodyError = 0;
 

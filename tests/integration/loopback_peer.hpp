@@ -57,4 +57,7 @@ void bypassProxies();
 // Milliseconds on a steady clock, for measuring how long a step took.
 long long steadyMilliseconds();
 
+// True when the tests run under Wine, as the Windows builds do here.
+bool underWine();
+
 } // namespace loopback

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "monitor/monitor_state.hpp"
+#include "platform/fake/fake_client_api.hpp"
 #include "platform/fake/fake_network.hpp"
 #include "platform/fake/fake_platform.hpp"
 
@@ -19,6 +20,7 @@ protected:
     void SetUp() override {
         fake::reset();
         fake::resetNetwork();
+        fake::resetClientApi();
         std::random_device random;
         root_ = std::filesystem::temp_directory_path() /
                 ("vigilon-test-" + std::to_string(random()) + std::to_string(random()));

@@ -34,7 +34,7 @@ protected:
 
     std::string submittedUrl() {
         fake::resetNetwork();
-        submitUnitStats(state_);
+        submitUnitStats(state_, state_.coreName);
         const auto& requests = fake::network().httpRequests;
         EXPECT_EQ(requests.size(), 1u);
         return requests.empty() ? "" : requests[0].url;
@@ -61,7 +61,7 @@ protected:
 };
 
 TEST_F(StatsSiteTest, TheRequestsExactTextAndHowItIsMade) {
-    EXPECT_EQ(submitUnitStats(state_), 0);
+    EXPECT_EQ(submitUnitStats(state_, state_.coreName), 0);
     ASSERT_EQ(fake::network().httpRequests.size(), 1u);
     const fake::HttpRequestSeen& request = fake::network().httpRequests[0];
     const std::string expected =
@@ -79,7 +79,7 @@ TEST_F(StatsSiteTest, TheRequestsExactTextAndHowItIsMade) {
     // The blanks stay underscores; only the first 51 characters are changed.
     EXPECT_STREQ(state_.cpuName, "_Intel(R)_Pentium(R)_4_CPU_2.40GHz");
     copyText(state_.cpuName, std::string(60, ' ').c_str());
-    submitUnitStats(state_);
+    submitUnitStats(state_, state_.coreName);
     EXPECT_EQ(std::string(state_.cpuName), std::string(51, '_'));
 }
 
@@ -204,6 +204,34 @@ TEST_F(StatsSiteTest, FailuresGiveThePlatformsNumberOrMinusOne) {
         if (c.saved != nullptr) {
             EXPECT_EQ(read("Vantor.html"), c.saved);
         }
+        EXPECT_EQ(fake::network().openTransfers, 0);
+    }
+}
+
+TEST_F(StatsSiteTest, AnAnswerIsSavedUpToOneMebibyteAndALongerOneFails) {
+    const std::size_t mebibyte = 1048576;
+    const struct {
+        std::size_t total;
+        std::size_t piece;
+        int result;
+    } cases[] = {{mebibyte, 262144, 0},             // ends right at the limit
+                 {mebibyte + 1, 262144, -3},        // one more piece of one byte
+                 {2 * mebibyte, 300000, -3},        // the limit falls inside a piece
+                 {2 * mebibyte, 2 * mebibyte, -3}}; // one piece far above
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.total);
+        std::string body(c.total, ' ');
+        for (std::size_t i = 0; i < body.size(); ++i) {
+            body[i] = static_cast<char>('a' + i % 26);
+        }
+        fake::resetNetwork();
+        for (std::size_t at = 0; at < body.size(); at += c.piece) {
+            fake::network().bodyPieces.push_back(body.substr(at, c.piece));
+        }
+        EXPECT_EQ(httpGetToFile("http://127.0.0.1/x", "Vantor.html"), c.result);
+        const std::string saved = read("Vantor.html");
+        EXPECT_EQ(saved.size(), mebibyte);
+        EXPECT_TRUE(saved == body.substr(0, mebibyte)); // no megabyte-long failure text
         EXPECT_EQ(fake::network().openTransfers, 0);
     }
 }

@@ -118,12 +118,60 @@ TEST_F(UnitTracker, LongNamesAndOddFiles) {
     EXPECT_EQ(state_.progressPercent, 2147483647);
 }
 
-TEST_F(UnitTracker, ShortDueLineSwallowsTheProgressLine) {
-    write("../unitinfo.txt", "Name: A\nDue time: soon\nProgress: 40%\nName: B\n");
+// Every value comes from its label's own line: a line without one leaves
+// its field as it was and never takes the next line's.
+TEST_F(UnitTracker, ALineWithoutItsValueLeavesTheNextLineAlone) {
+    const struct {
+        const char* file;
+        const char* name;
+        int percent;
+        const char* tag;
+    } cases[] = {
+        {"Name:\nTag: P2665R1C2G3\nProgress: 40%\n", "old", 40, "P2665R1C2G3"},
+        {"Name: A\nProgress:\nName: B\n", "B", 7, ""},
+        {"Name: A\nDownload time:\nProgress: 40%\n", "A", 40, ""},
+        {"Name: A\nDue time: soon\nProgress: 40%\n", "A", 40, ""},
+        {"Name: A\nTag:\nProgress: 40%\n", "A", 40, ""},
+        {"Name: A\r\nProgress: \r\nTag: P1R2C3G4\r\n", "A", 7, "P1R2C3G4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        state_ = MonitorState{};
+        copyText(state_.unitName, "old");
+        state_.progressPercent = 7;
+        write("../unitinfo.txt", c.file);
+        pollUnitFile(state_);
+        EXPECT_STREQ(state_.unitName, c.name);
+        EXPECT_EQ(state_.progressPercent, c.percent);
+        EXPECT_STREQ(state_.unitTag, c.tag);
+        EXPECT_EQ(state_.unitCount, std::string(c.name) == "old" ? 0 : 1);
+    }
+}
+
+// The change is acted on once the whole file is read and closed: the
+// submission goes out with the file closed and the new progress known, and
+// names the core of the unit that finished, not the next one's.
+TEST_F(UnitTracker, TheSubmissionFollowsTheClosedFileWithTheFinishedCore) {
+    state_.logEnabled = 1;
+    state_.statsSiteEnabled = 1;
+    writeUnitFile("p2665_IBX", 50);
     pollUnitFile(state_);
-    EXPECT_EQ(state_.progressPercent, 0);
-    EXPECT_STREQ(state_.unitName, "B");
-    EXPECT_EQ(state_.unitCount, 2);
+    lookupProtein(state_);
+    state_.firstRun = 0;
+    bool fileClosed = false;
+    int percent = -1;
+    fake::network().onSendGet = [&] {
+        fileClosed = state_.inputFile == nullptr;
+        percent = state_.progressPercent;
+    };
+    writeUnitFile("p1160_Protein", 3);
+    pollUnitFile(state_);
+    ASSERT_EQ(fake::network().httpRequests.size(), 1u);
+    const std::string& url = fake::network().httpRequests[0].url;
+    EXPECT_NE(url.find("&protein=p2665_IBX&core=GROMACS&"), std::string::npos) << url;
+    EXPECT_TRUE(fileClosed);
+    EXPECT_EQ(percent, 3);
+    EXPECT_STREQ(state_.coreName, "TINKER");
 }
 
 // Unit files written by real clients: multi-core (SMP) clients name every
