@@ -39,7 +39,7 @@ private:
     struct Connection {
         int fd = -1;
         std::string address;
-        std::array<char, MessageSize> buffer{};
+        std::array<char, companion::MessageSize> buffer{};
         std::size_t size = 0;
         Clock::time_point deadline;
     };

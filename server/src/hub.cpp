@@ -29,8 +29,7 @@ Hub::Hub(HistoryStore& store, std::size_t machineCapacity)
 
 HubReply Hub::handleMessage(const std::string& address, std::string_view message, Seconds now) {
     HubReply result;
-    std::optional<std::string_view> text = recordText(message);
-    RecordParse parsed = text ? parseRecord(*text) : RecordParse{std::nullopt, "no zero byte"};
+    RecordParse parsed = parseMessage(message);
     if (!parsed.record) {
         counters_.malformed++;
         logLine("dropped a malformed record from " + address + ": " + parsed.error);

@@ -10,6 +10,10 @@ namespace {
 double rounded(double value) {
     return std::round(value * 10.0) / 10.0;
 }
+
+template <typename T> nlohmann::json valueIf(bool known, const T& value) {
+    return known ? nlohmann::json(value) : nlohmann::json(nullptr);
+}
 } // namespace
 
 std::string isoTime(Seconds time) {
@@ -29,6 +33,10 @@ nlohmann::json machineJson(const MachineRegistry& registry, const Machine& m, Se
     std::optional<double> eta = m.closed ? std::nullopt : m.progress.etaSeconds(now);
     std::optional<double> ppd = registry.pointsPerDayOf(m);
     std::string_view pending = commandName(m.pending);
+    // What the monitor reports of the client it follows: null without an
+    // extension (an older monitor), the client's own figures only from its API.
+    const companion::Extension& x = r.extension;
+    const bool api = x.present && x.fromApi;
     return {
         {"id", m.id},
         {"address", m.address},
@@ -51,6 +59,13 @@ nlohmann::json machineJson(const MachineRegistry& registry, const Machine& m, Se
         {"eta", eta ? nlohmann::json(std::round(*eta)) : nlohmann::json(nullptr)},
         {"ppd", ppd ? nlohmann::json(rounded(*ppd)) : nlohmann::json(nullptr)},
         {"pending", pending.empty() ? nlohmann::json(nullptr) : nlohmann::json(pending)},
+        {"source", valueIf(x.present, x.fromApi ? "api" : "file")},
+        {"ctl", valueIf(x.present, x.obeysControl)},
+        {"client_state", valueIf(api && !x.state.empty(), x.state)},
+        {"paused", valueIf(api, x.paused)},
+        {"client_eta_s", valueIf(api && !m.closed && x.etaSeconds >= 0, x.etaSeconds)},
+        {"client_ppd", valueIf(api, x.ppd)},
+        {"prcg", valueIf(api && !x.prcg.empty(), x.prcg)},
     };
 }
 

@@ -113,6 +113,9 @@ QueueResult MachineRegistry::queue(const std::string& id, Command command) {
     if (found->second.closed) {
         return QueueResult::Closed;
     }
+    if (!machineObeys(found->second.last.extension, command)) {
+        return QueueResult::Refused;
+    }
     found->second.pending = command;
     return QueueResult::Queued;
 }

@@ -53,7 +53,8 @@ struct Observation {
     std::optional<unsigned char> reply; // none for a final record
 };
 
-enum class QueueResult { Queued, UnknownMachine, Closed };
+// Refused: the machine's last record said its monitor does not obey it.
+enum class QueueResult { Queued, UnknownMachine, Closed, Refused };
 
 class MachineRegistry {
 public:

@@ -1,16 +1,17 @@
 // The server's command line.
 #pragma once
 
+#include "common/companion_protocol.hpp"
+
 #include <optional>
 #include <string>
 #include <vector>
 
-constexpr int CompanionPort = 25876;
 constexpr int DefaultWebPort = 8080;
 
 struct ServerOptions {
     std::string listenAddress = "0.0.0.0";
-    int listenPort = CompanionPort; // 0: any free port (tests and benchmarks)
+    int listenPort = companion::Port; // 0: any free port (tests and benchmarks)
     std::string webAddress = "127.0.0.1";
     int webPort = DefaultWebPort;
     std::string databasePath; // empty: vigilon_server.db beside the program

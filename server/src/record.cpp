@@ -7,10 +7,21 @@
 
 namespace {
 
-constexpr std::size_t FieldCount = 13;
+// One field per conversion of the monitor's record format.
+constexpr std::size_t conversions(const char* format) {
+    std::size_t count = 0;
+    for (; *format != '\0'; ++format) {
+        count += *format == '%' ? 1 : 0;
+    }
+    return count;
+}
+
+constexpr std::size_t FieldCount = conversions(companion::RecordFormat);
 constexpr std::size_t FieldsBeforeName = 3;
 constexpr std::size_t FieldsAfterVendor = 6;
 constexpr std::size_t CpuidVendorBytes = 12; // the monitor sends at most these
+// Front fields, unit name, closing flag, MHz, vendor, back fields.
+static_assert(FieldCount == FieldsBeforeName + 4 + FieldsAfterVendor);
 
 bool parseInt(std::string_view token, int& value) {
     if (token.empty()) {
@@ -192,6 +203,23 @@ RecordParse parseRecord(std::string_view text) {
     record.userName = cleanText(tokens.field[10], MaxUserNameBytes);
     result.record = std::move(record);
     return result;
+}
+
+RecordParse parseMessage(std::string_view message) {
+    std::optional<std::string_view> text = recordText(message);
+    if (!text) {
+        return {std::nullopt, "no zero byte"};
+    }
+    RecordParse parsed = parseRecord(*text);
+    if (parsed.record) {
+        companion::Extension& ext = parsed.record->extension;
+        ext = companion::readExtension(message.data(), message.size(), text->size());
+        ext.state = cleanText(ext.state, MaxShortTextBytes);
+        if (ext.prcg.size() > MaxShortTextBytes) {
+            ext.prcg.clear(); // digits and slashes only, but a cut one would mislead
+        }
+    }
+    return parsed;
 }
 
 std::string cleanText(std::string_view bytes, std::size_t maxBytes) {

@@ -1,13 +1,14 @@
 // The monitor's status record: thirteen blank-separated fields at the start of
-// a 2048-byte message, ended by a zero byte.
+// the message, ended by a zero byte, and the extension that newer monitors
+// put after it (common/companion_protocol.hpp).
 #pragma once
+
+#include "common/companion_protocol.hpp"
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-
-constexpr std::size_t MessageSize = 2048;
 
 // Longest text kept of each text field, in bytes of the record.
 constexpr std::size_t MaxUnitNameBytes = 96;
@@ -28,6 +29,9 @@ struct StatusRecord {
     std::string userName;
     int teamNumber = 0;
     int trayMode = 0;
+    // What followed the record; present is false when nothing well-formed did.
+    // Text in it is cleaned as the record's is.
+    companion::Extension extension;
 };
 
 struct RecordParse {
@@ -44,6 +48,11 @@ std::optional<std::string_view> recordText(std::string_view message);
 // 8-13 from the back, and the closing flag and MHz are found between the
 // name and the vendor (see closingPiece).
 RecordParse parseRecord(std::string_view text);
+
+// A whole received message: its record text parsed, and the extension after
+// the record's zero byte read. Anything malformed in the extension is left
+// out; it never costs the record.
+RecordParse parseMessage(std::string_view message);
 
 // Untrusted bytes as bounded UTF-8: each byte is read as Latin-1 (what the
 // monitor's 8-bit text most likely is), control characters become '?', and

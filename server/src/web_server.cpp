@@ -16,6 +16,9 @@ constexpr int DefaultHistoryDays = 14;
 constexpr int MaxHistoryDays = 366;
 constexpr time_t SocketTimeoutSeconds = 5;
 
+const char* const CommandBodyError = R"(the body must be {"command": "stop" | "toggle" | )"
+                                     R"("restart" | "pause" | "fold" | "finish"})";
+
 const char* const SecurityPolicy = "default-src 'none'; script-src 'self'; style-src 'self'; "
                                    "img-src 'self'; connect-src 'self'; frame-ancestors 'none'";
 
@@ -57,6 +60,9 @@ void answerQueue(httplib::Response& res, QueueResult result) {
         return;
     case QueueResult::Closed:
         sendError(res, 409, "the machine's monitor has closed");
+        return;
+    case QueueResult::Refused:
+        sendError(res, 409, "the machine's monitor does not obey this command");
         return;
     }
 }
@@ -105,20 +111,20 @@ void WebServer::addRoutes() {
             sendError(res, 503, "too many event streams");
         }
     });
-    server_->Post(R"(/api/machines/([^/]{1,200})/command)", [this](const Request& req,
-                                                                   Response& res) {
-        if (!tokensMatch(token_, bearerToken(req.get_header_value("Authorization")))) {
-            res.set_header("WWW-Authenticate", "Bearer");
-            sendError(res, 401, "a valid token is needed");
-            return;
-        }
-        std::optional<Command> command = requestedCommand(req.body);
-        if (!command) {
-            sendError(res, 400, R"(the body must be {"command": "stop" | "toggle" | "restart"})");
-            return;
-        }
-        answerQueue(res, hub_.queueCommand(req.matches[1].str(), *command));
-    });
+    server_->Post(
+        R"(/api/machines/([^/]{1,200})/command)", [this](const Request& req, Response& res) {
+            if (!tokensMatch(token_, bearerToken(req.get_header_value("Authorization")))) {
+                res.set_header("WWW-Authenticate", "Bearer");
+                sendError(res, 401, "a valid token is needed");
+                return;
+            }
+            std::optional<Command> command = requestedCommand(req.body);
+            if (!command) {
+                sendError(res, 400, CommandBodyError);
+                return;
+            }
+            answerQueue(res, hub_.queueCommand(req.matches[1].str(), *command));
+        });
 }
 
 bool WebServer::bind(const std::string& address, int port) {

@@ -103,4 +103,37 @@ TEST(MachineRegistryTest, CommandsAndStates) {
     EXPECT_FALSE(m.closed);
 }
 
+// A machine gets only the commands its last record says it obeys; one whose
+// monitor sends no extension gets restart as before.
+TEST(MachineRegistryTest, RefusesCommandsTheMachineDoesNotObey) {
+    struct Case {
+        const char* name;
+        bool present, fromApi, ctl;
+        bool restart, client; // restart queued; pause, fold and finish queued
+    };
+    const Case cases[] = {
+        {"no extension", false, false, false, true, false},
+        {"file, ctl=0", true, false, false, false, false},
+        {"file, ctl=1", true, false, true, true, false},
+        {"api, ctl=0", true, true, false, false, false},
+        {"api, ctl=1", true, true, true, true, true},
+    };
+    auto expected = [](bool queued) { return queued ? QueueResult::Queued : QueueResult::Refused; };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MachineRegistry registry;
+        StatusRecord r = record(1, 1, 5);
+        r.extension.present = c.present;
+        r.extension.fromApi = c.fromApi;
+        r.extension.obeysControl = c.ctl;
+        registry.observe("10.0.0.1", r, 0);
+        for (Command command : {Command::Pause, Command::Fold, Command::Finish}) {
+            EXPECT_EQ(registry.queue("10.0.0.1-1", command), expected(c.client));
+        }
+        EXPECT_EQ(registry.queue("10.0.0.1-1", Command::Restart), expected(c.restart));
+        EXPECT_EQ(registry.queue("10.0.0.1-1", Command::Stop), QueueResult::Queued);
+        EXPECT_EQ(registry.queue("10.0.0.1-1", Command::Toggle), QueueResult::Queued);
+    }
+}
+
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <string>
 
+using namespace std::string_literals;
+
 namespace {
 
 const std::string Tail = " 0 2400.000000 GenuineIntel GRO-SMP 100 1920 TomJ 33 0";
@@ -102,9 +104,53 @@ TEST(RecordTest, BoundsAndCleansText) {
 
 TEST(RecordTest, FindsTheRecordTextInAMessage) {
     std::string message = "1 2 3" + std::string(1, '\0') + "greeting tail";
-    message.resize(MessageSize, '\0');
+    message.resize(companion::MessageSize, '\0');
     EXPECT_EQ(recordText(message), "1 2 3");
-    EXPECT_FALSE(recordText(std::string(MessageSize, 'x')));
+    EXPECT_FALSE(recordText(std::string(companion::MessageSize, 'x')));
+    // A reader that stops at the first zero byte sees the record alone.
+    companion::Extension ext;
+    ext.fromApi = true;
+    ext.state = "RUN";
+    ASSERT_GT(companion::writeExtension(message.data(), message.size(), 5, ext), 0u);
+    EXPECT_EQ(recordText(message), "1 2 3");
+}
+
+TEST(RecordTest, TakesTheExtensionAndNeverDropsARecordForIt) {
+    struct Case {
+        const char* name;
+        std::string afterRecord; // the bytes after the record's zero byte
+        bool present;
+        bool fromApi;
+        bool ctl;
+        const char* state;
+        const char* prcg;
+    };
+    const Case cases[] = {
+        {"none", std::string(100, '\0'), false, false, false, "", ""},
+        {"api", "VGX1 source=api ctl=1 state=RUN paused=1 prcg=18213/0/12/34\0"s, true, true, true,
+         "RUN", "18213/0/12/34"},
+        {"file", "VGX1 source=file ctl=0\0"s, true, false, false, "", ""},
+        {"hostile state cleaned and bounded",
+         "VGX1 source=api state=\x01<b>" + std::string(60, 'S') + "\0"s, true, true, false,
+         "?<b>SSSSSSSSSSSSSSSSSSSSSSSSSSSS", ""},
+        {"overlong prcg left out", "VGX1 source=api prcg=" + std::string(30, '1') + "/0/0/0\0"s,
+         true, true, false, "", ""},
+        {"cut off before its zero byte", "VGX1 source=api ctl=1", false, false, false, "", ""},
+        {"garbage", "\xff\xfe<script>VGX1 ctl=1\0"s, false, false, false, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordParse parsed = parseMessage(record("p1", "GenuineIntel") + '\0' + c.afterRecord);
+        ASSERT_TRUE(parsed.record) << parsed.error;
+        EXPECT_EQ(parsed.record->unitName, "p1");
+        const companion::Extension& ext = parsed.record->extension;
+        EXPECT_EQ(ext.present, c.present);
+        EXPECT_EQ(ext.fromApi, c.fromApi);
+        EXPECT_EQ(ext.obeysControl, c.ctl);
+        EXPECT_EQ(ext.state, c.state);
+        EXPECT_EQ(ext.prcg, c.prcg);
+    }
+    EXPECT_EQ(parseMessage("2 1 12 p1" + Tail).error, "no zero byte");
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Makes docs/screenshots/dashboard.png: the server on private loopback ports,
 # two weeks of history written into its database, four machines reporting
-# through the companion protocol, and the page taken by headless Chromium
-# (driven by puppeteer-core from server/tests/browser, so the data is in).
+# through the companion protocol (the first on today's client, paused, with
+# the client's figures in its extension; the others on the unit file, one of
+# them an older monitor without the extension), and the page taken by
+# headless Chromium (driven by puppeteer-core from server/tests/browser, so
+# the data is in).
 # Usage: screenshot.sh <build-dir with vigilon_server> [output.png]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -41,6 +44,7 @@ for machine, user, team in machines:
                     "GRO-SMP", points, end - duration, end, duration))
         end += duration
 db.execute("INSERT INTO commands VALUES (NULL, '127.0.0.1-4', 'restart', ?)", (now - 7200,))
+db.execute("INSERT INTO commands VALUES (NULL, '127.0.0.1-1', 'pause', ?)", (now - 60,))
 db.commit()
 PYTHON
 
@@ -55,21 +59,29 @@ url=$(sed -n 's#^dashboard: \(.*\)$#\1#p' "$work/server.out")
 python3 - "$companion" <<'PYTHON'
 import socket, sys, time
 port = int(sys.argv[1])
-def send(record):
+def send(record, extension):
     with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
         s.recv(2048)
         message = record.encode("latin-1") + b"\0"
+        if extension:
+            message += extension.encode("latin-1") + b"\0"
         s.sendall(message + b"\0" * (2048 - len(message)))
         s.recv(1)
 records = [
-    "1 3 {} p2665_IBX 0 2400.000000 GenuineIntel GRO-SMP 100 1920 TomJ 33 0",
+    "1 3 {} p18213_R0_C12_G34 0 2400.000000 GenuineIntel 0xa8 100 61000 TomJ 33 0",
     "2 1 {} PEPTIDE (1-42) 0 3600.000000 AuthenticAMD GROGPU3 200 2113 TomJ 33 1",
     "3 7 {} p4744_lam5w_300K 0 2933.000000 GenuineIntel GROGPU2 100 548 Ann 33 0",
     "4 2 {} <img src=x onerror=alert(1)> 0 1800.000000 GenuineIntel GRO-SMP 100 780 Kowalski 1234567 0",
 ]
-for step, start in ((0, [41, 12, 77, 3]), (1, [43, 13, 80, 4])):
-    for record, progress in zip(records, start):
-        send(record.format(progress))
+extensions = [
+    "VGX1 source=api ctl=1 state=RUN paused=1 eta=15840 ppd=245310 prcg=18213/0/12/34",
+    "VGX1 source=file ctl=1",
+    "VGX1 source=file ctl=0",
+    None,
+]
+for step, start in ((0, [41, 12, 77, 3]), (1, [41, 13, 80, 4])):
+    for record, extension, progress in zip(records, extensions, start):
+        send(record.format(progress), extension)
     time.sleep(3 if step == 0 else 0)
 PYTHON
 

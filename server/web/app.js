@@ -4,7 +4,11 @@
 
 const TOKEN_KEY = "vigilonToken";
 const SVG = "http://www.w3.org/2000/svg";
-const COMMAND_LABELS = { stop: "Stop", toggle: "Window/Tray", restart: "Restart client" };
+const COMMAND_LABELS = { stop: "Stop", toggle: "Window/Tray", restart: "Restart client",
+  pause: "Pause", fold: "Fold", finish: "Finish" };
+// The monitor's commands on the first line, the client's below them.
+const COMMAND_LINES = [["stop", "toggle", "restart"], ["pause", "fold", "finish"]];
+const CLIENT_STATES = { RUN: "running", UPLOAD: "uploading", DOWNLOAD: "downloading" };
 let machines = [];
 let history = null;
 let seenCounts = "";
@@ -55,6 +59,39 @@ function notice(text, ok) {
   p.className = ok ? "ok" : "";
 }
 
+// A machine on today's client reports the client's own time left and points
+// per day; the others get the server's estimates.
+function onClient(m) { return m.source === "api"; }
+function shownEta(m) { return onClient(m) ? m.client_eta_s : m.eta; }
+function shownPpd(m) { return onClient(m) ? m.client_ppd : m.ppd; }
+
+// The commands the machine's monitor obeys, as the server decides them: the
+// client's own commands need a monitor on today's client that obeys
+// commands (ctl); restart needs ctl, or a monitor too old to say.
+function obeys(m, command) {
+  if (command === "restart") return m.ctl !== false;
+  if (COMMAND_LINES[1].includes(command)) return onClient(m) && m.ctl === true;
+  return true;
+}
+
+// Online machines on today's client show what the client does.
+function stateOf(m) {
+  if (m.closed) return { name: "closed", title: "the monitor has closed" };
+  if (!m.online) return { name: "offline", title: "no record for three of its intervals" };
+  if (!onClient(m) || m.client_state === null) return { name: "online", title: "online" };
+  const title = "online; the client's unit state: " + m.client_state + (m.paused ? ", paused" : "");
+  if (m.paused) return { name: "paused", title };
+  return { name: CLIENT_STATES[m.client_state] || m.client_state.toLowerCase(), title };
+}
+
+function clientTag() {
+  const tag = document.createElement("span");
+  tag.className = "tag";
+  tag.textContent = "client";
+  tag.title = "the Folding@home client's own figure";
+  return tag;
+}
+
 // Machine rows are made once and then updated in place, so a button keeps
 // its identity while records arrive and a click on it is never lost.
 const machineRows = new Map();
@@ -78,15 +115,26 @@ function makeMachineRow(m) {
   cells.pending = document.createElement("span");
   cells.pending.className = "pending";
   cells.state.append(cells.stateName, cells.pending);
+  for (const name of ["eta", "ppd"]) {
+    cells[name + "Value"] = document.createTextNode("");
+    cells[name + "Tag"] = clientTag();
+    cells[name].append(cells[name + "Value"], cells[name + "Tag"]);
+  }
   const actions = cell(tr, "", "actions");
-  cells.buttons = ["stop", "toggle", "restart"].map((command) => {
-    const button = document.createElement("button");
-    button.type = "button";
-    button.textContent = COMMAND_LABELS[command];
-    button.dataset.command = command;
-    button.addEventListener("click", () => sendCommand(m.id, command));
-    actions.appendChild(button);
-    return button;
+  cells.buttons = [];
+  cells.commandLines = COMMAND_LINES.map((commands) => {
+    const line = document.createElement("div");
+    for (const command of commands) {
+      const button = document.createElement("button");
+      button.type = "button";
+      button.textContent = COMMAND_LABELS[command];
+      button.dataset.command = command;
+      button.addEventListener("click", () => sendCommand(m.id, command));
+      line.appendChild(button);
+      cells.buttons.push(button);
+    }
+    actions.appendChild(line);
+    return line;
   });
   return { tr, cells };
 }
@@ -105,17 +153,25 @@ function updateMachineRow({ cells }, m) {
   setText(cells.core, m.core);
   cells.fill.style.width = Math.max(0, Math.min(100, m.progress)) + "%";
   setText(cells.percent, " " + m.progress + " %");
-  setText(cells.eta, m.eta === null ? "\u2013" : "~" + duration(m.eta));
+  const client = onClient(m);
+  const eta = shownEta(m);
+  setText(cells.etaValue, eta === null ? "\u2013" : (client ? "" : "~") + duration(eta));
   setText(cells.points, number(m.points));
-  setText(cells.ppd, number(m.ppd, 1));
+  setText(cells.ppdValue, number(shownPpd(m), 1));
+  cells.etaTag.hidden = cells.ppdTag.hidden = !client;
   setText(cells.lastSeen, ago(m.lastSeen));
   cells.lastSeen.title = m.lastSeen;
-  const state = m.closed ? "closed" : m.online ? "online" : "offline";
-  cells.stateName.className = "state " + state;
-  setText(cells.stateName, state);
+  const state = stateOf(m);
+  cells.stateName.className = "state " + state.name;
+  cells.stateName.title = state.title;
+  setText(cells.stateName, state.name);
   setText(cells.pending, m.pending ? COMMAND_LABELS[m.pending] + " pending" : "");
   cells.pending.hidden = !m.pending;
-  for (const button of cells.buttons) button.disabled = m.closed;
+  for (const button of cells.buttons) {
+    button.hidden = !obeys(m, button.dataset.command);
+    button.disabled = m.closed;
+  }
+  for (const line of cells.commandLines) line.hidden = [...line.children].every((b) => b.hidden);
 }
 
 function renderMachines() {
@@ -149,7 +205,7 @@ function groupTotals(keyOf, periodTotals) {
     const g = group(keyOf(m));
     g.machines += 1;
     if (m.online) g.online += 1;
-    if (m.ppd !== null) g.ppd = (g.ppd || 0) + m.ppd;
+    if (shownPpd(m) !== null) g.ppd = (g.ppd || 0) + shownPpd(m);
   }
   for (const t of periodTotals || []) {
     const g = group(t.name);

@@ -15,6 +15,8 @@ namespace {
 constexpr std::size_t MessageSize = 2048;
 const std::string Record =
     "2 3 45 p2665_IBX_in_water 0 2400.000000 GenuineIntel GROMACS 100 212 Tom 33 0";
+// What our own server reads behind the record's zero byte.
+const std::string Extension = "VGX1 source=file ctl=0";
 
 class CompanionLinkTest : public ::testing::Test {
 protected:
@@ -85,8 +87,10 @@ TEST_F(CompanionLinkTest, AGreetingsTailStaysBehindTheRecordsZero) {
         fake::queueReceive(std::string(size, 'G'));
         exchangeStatus(state_);
         ASSERT_EQ(fake::network().sent.size(), MessageSize);
-        EXPECT_EQ(fake::network().sent, Record + '\0' + std::string(size - Record.size() - 1, 'G') +
-                                            std::string(MessageSize - size, '\0'));
+        // Our own extension follows the record's zero; the rest of the tail stays.
+        const std::string head = Record + '\0' + Extension + '\0';
+        EXPECT_TRUE(fake::network().sent == head + std::string(size - head.size(), 'G') +
+                                                std::string(MessageSize - size, '\0'));
     }
 }
 
@@ -168,7 +172,7 @@ TEST_F(CompanionLinkTest, AFailedStepEndsTheExchange) {
 }
 
 TEST_F(CompanionLinkTest, TheFinalRecordIsMarkedAndNeitherGreetedNorAnswered) {
-    copyText(state_.messageBuffer, std::string(99, 'R').c_str()); // what the last exchange left
+    copyText(state_.messageBuffer, std::string(150, 'R').c_str()); // what the last exchange left
     fake::queueReceive("greeting nobody reads");
     EXPECT_EQ(sendFinalStatus(state_), 1);
     EXPECT_EQ(state_.monitorClosing, 1);
@@ -178,8 +182,9 @@ TEST_F(CompanionLinkTest, TheFinalRecordIsMarkedAndNeitherGreetedNorAnswered) {
     EXPECT_EQ(fake::network().calls, expected);
     std::string record = Record;
     record[26] = '1';
-    EXPECT_EQ(fake::network().sent.substr(0, 100),
-              record + '\0' + std::string(98 - record.size(), 'R') + '\0');
+    const std::string head = record + '\0' + Extension + '\0';
+    EXPECT_EQ(fake::network().sent.substr(0, 151),
+              head + std::string(150 - head.size(), 'R') + '\0');
 
     freshFakes(); // no server: still marked closing
     fake::network().connectError = fake::ConnectionRefused;

@@ -1,12 +1,16 @@
 // Drives the dashboard in Debian's headless Chromium: machines shown, live
 // updates when a record arrives, a hostile unit name shown as text, and the
-// Stop button (with the token set) stopping the real monitor of the row.
-// Environment: DASHBOARD (http://host:port), TOKEN, COMPANION_PORT, MONITOR_ID.
+// Stop button (with the token set) stopping the real monitor of the row. A
+// machine on today's client shows the client's ETA and PPD, marked, its
+// pause, and the client's commands, which the others lack; its Pause is
+// queued at the end.
+// Environment: DASHBOARD (http://host:port), TOKEN, COMPANION_PORT, MONITOR_ID,
+// CLIENT_MACHINE_ID (a machine whose record says eta=5400 ppd=123456 paused=1).
 "use strict";
 const net = require("net");
 const puppeteer = require("puppeteer-core");
 
-const { DASHBOARD, TOKEN, COMPANION_PORT, MONITOR_ID } = process.env;
+const { DASHBOARD, TOKEN, COMPANION_PORT, MONITOR_ID, CLIENT_MACHINE_ID } = process.env;
 const HOSTILE = "<img src=x onerror=alert(1)>";
 
 // One exchange as the monitor makes it: greeting, 2048-byte message, reply.
@@ -35,6 +39,15 @@ const fakeRecord = (progress) =>
   `66 1 ${progress} ${HOSTILE} 0 2400.000000 GenuineIntel GRO-SMP 100 1920 Mallory 666 0`;
 const row = (id) => `tr[data-machine="${id}"]`;
 
+// The row's cells as shown, and the commands whose buttons are shown.
+function rowView(page, id) {
+  return page.$eval(row(id), (tr) => ({
+    cells: [...tr.children].map((td) => td.innerText),
+    commands: [...tr.querySelectorAll("button")].filter((b) => !b.hidden && b.offsetParent)
+      .map((b) => b.dataset.command),
+  }));
+}
+
 async function main() {
   const browser = await puppeteer.launch({
     executablePath: "/usr/bin/chromium",
@@ -57,6 +70,23 @@ async function main() {
     if ((await page.$$("#machines img, #units img")).length > 0) throw new Error("an img element was made");
     console.log("the hostile unit name is shown as text");
 
+    const client = await rowView(page, CLIENT_MACHINE_ID);
+    const expected = { eta: "1 h 30 min" + "client", ppd: "123,456" + "client", state: "paused" };
+    const shown = { eta: client.cells[7], ppd: client.cells[9], state: client.cells[11] };
+    if (JSON.stringify(shown) !== JSON.stringify(expected)) {
+      throw new Error("the machine on today's client shows " + JSON.stringify(shown));
+    }
+    if (client.commands.join() !== "stop,toggle,restart,pause,fold,finish") {
+      throw new Error("the machine on today's client offers " + client.commands.join());
+    }
+    for (const id of [MONITOR_ID, "127.0.0.1-66"]) {
+      const other = await rowView(page, id);
+      if (other.commands.includes("pause") || other.cells[7].includes("client")) {
+        throw new Error(id + " shows the client's figures or commands: " + JSON.stringify(other));
+      }
+    }
+    console.log("the machine on today's client shows the client's ETA, PPD, pause and commands");
+
     const started = Date.now();
     await exchange(fakeRecord(55));
     await page.waitForFunction((sel) => document.querySelector(sel).textContent.includes("55 %"),
@@ -71,6 +101,11 @@ async function main() {
     await page.waitForFunction((sel) => document.querySelector(sel + " .state.closed"),
                                { timeout: 20000 }, row(MONITOR_ID));
     console.log("Stop with the token closed the monitor's row");
+
+    await page.click(`${row(CLIENT_MACHINE_ID)} button[data-command="pause"]`);
+    await page.waitForFunction(
+      () => document.querySelector("#notice").textContent.startsWith("Pause queued"), { timeout: 5000 });
+    console.log("Pause queued for the machine on today's client");
     if (dialogs.length > 0) throw new Error("a script ran: " + dialogs.join(", "));
   } finally {
     await browser.close();
