@@ -20,4 +20,5 @@ cmake --build "$monitors" -j 2 --target vigilon client_simulator >/dev/null
 args=("$build/vigilon_server" "$monitors/vigilon" "$monitors/client_simulator" "$root")
 bash "$here/integration_test.sh" "${args[@]}"
 bash "$here/browser_test.sh" "${args[@]}"
+bash "$here/client_api_test.sh" "${args[@]}"
 echo "server: all tests passed"
