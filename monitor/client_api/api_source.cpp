@@ -9,6 +9,7 @@
 #include "platform/client_api.hpp"
 #include "platform/clock.hpp"
 #include "platform/stop.hpp"
+#include "platform/wait_hook.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -109,6 +110,7 @@ void awaitState(MonitorState& s, ClientApiSource& api, int milliseconds) {
          waited += WaitSliceMilliseconds) {
         platform::waitForClientApi(api.connection, WaitSliceMilliseconds);
         takeMessages(s, api);
+        platform::serviceWaitHook(); // the window lives while the state is awaited
     }
 }
 
