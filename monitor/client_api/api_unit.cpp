@@ -1,5 +1,7 @@
 #include "monitor/client_api/api_unit.hpp"
 
+#include "common/text.hpp"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -115,8 +117,9 @@ std::string chooseApiUnit(const json& state, const std::string& followedId,
 }
 
 std::string apiUnitName(const ApiUnit& unit) {
-    return "p" + std::to_string(unit.project) + "_R" + std::to_string(unit.run) + "_C" +
-           std::to_string(unit.clone) + "_G" + std::to_string(unit.gen);
+    char name[64];
+    formatText(name, sizeof name, "p%d_R%d_C%d_G%d", unit.project, unit.run, unit.clone, unit.gen);
+    return name;
 }
 
 int apiUnitPercent(const ApiUnit& unit) {
