@@ -4,7 +4,7 @@ if(WIN32)
   # Win32 services, the status window, WGL context and notification-area icon,
   # and the OpenGL renderer that the Linux build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp
-       platform/x86/*.cpp platform/opengl/*.cpp)
+       platform/x86/*.cpp platform/opengl/*.cpp platform/wait_hook.cpp)
   list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/setup_[^/]*\\.cpp$")
   add_library(vigilon_platform STATIC ${VIGILON_PLATFORM_SOURCES})
   target_link_libraries(vigilon_platform PUBLIC vigilon_common ws2_32 winhttp advapi32 user32 gdi32
@@ -13,7 +13,7 @@ else()
   # POSIX services, the X11 window, GLX context and XEmbed tray icon, and the
   # OpenGL renderer that the Windows build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/posix/*.cpp
-       platform/x86/*.cpp platform/x11/*.cpp platform/opengl/*.cpp)
+       platform/x86/*.cpp platform/x11/*.cpp platform/opengl/*.cpp platform/wait_hook.cpp)
   list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/setup_[^/]*\\.cpp$")
   add_library(vigilon_platform STATIC ${VIGILON_PLATFORM_SOURCES})
   target_link_libraries(vigilon_platform PUBLIC vigilon_common)

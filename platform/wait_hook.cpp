@@ -1,3 +1,4 @@
+// The wait hook's registry, the same on every real platform.
 #include "platform/wait_hook.hpp"
 
 namespace platform {
