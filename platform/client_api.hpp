@@ -2,10 +2,11 @@
 // (ws://HOST:PORT/api/websocket). The backend makes the connection, the
 // handshake and the framing; the core only sees whole text messages.
 //
-// Input is read as it arrives, within waitForClientApi (the idle loop's
-// sleep), and queued in the backend, so that the client's traffic never
-// piles up between updates and an idle pass with nothing arriving costs no
-// extra system call.
+// Input is read within waitForClientApi (the idle loop's sleep) once a good
+// deal of it has come, and by receiveClientApi whenever the core asks, and
+// queued in the backend: the client's traffic never piles up, a change that
+// trickles in costs no wake-up of its own, and an idle pass with nothing
+// arriving costs no extra system call.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +36,14 @@ enum class ClientApiRead {
              // it stays Closed and the caller closes it
 };
 
-// Takes the next whole text message that has arrived, without waiting and
+// The most input that may wait in the socket before waitForClientApi wakes
+// to read it.
+inline constexpr int ClientApiWakeBytes = 16384;
+
+// Reads what has arrived, without waiting.
+void receiveClientApi(ClientApiConnection* connection);
+
+// Takes the next whole text message that has been read, without waiting and
 // without a system call. Binary messages are dropped; ping frames are
 // answered by the backend.
 ClientApiRead takeClientApiMessage(ClientApiConnection* connection, std::string& message);
@@ -44,8 +52,9 @@ ClientApiRead takeClientApiMessage(ClientApiConnection* connection, std::string&
 bool sendClientApiMessage(ClientApiConnection* connection, const std::string& message);
 
 // Sleeps for milliseconds like sleepMilliseconds (a stop request ends it
-// early), reading the connection's input as it arrives. With a null
-// connection it is sleepMilliseconds.
+// early), reading the connection's input when ClientApiWakeBytes or more
+// have come, or the connection ends. With a null connection it is
+// sleepMilliseconds.
 void waitForClientApi(ClientApiConnection* connection, int milliseconds);
 
 // Closes the connection (a close frame when it is still open, without

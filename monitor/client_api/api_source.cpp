@@ -82,6 +82,7 @@ void takeIdentity(MonitorState& s, const nlohmann::json& state) {
 // cannot be applied drops the connection; the next update connects again
 // and receives the whole state anew.
 void takeMessages(MonitorState& s, ClientApiSource& api) {
+    platform::receiveClientApi(api.connection);
     std::string message;
     while (api.connection != nullptr) {
         platform::ClientApiRead read = platform::takeClientApiMessage(api.connection, message);
@@ -293,7 +294,6 @@ void waitWithClientApi(MonitorState& s, int milliseconds) {
         return;
     }
     platform::waitForClientApi(s.clientApi->connection, milliseconds);
-    takeMessages(s, *s.clientApi);
 }
 
 void stopClientApi(MonitorState& s) {

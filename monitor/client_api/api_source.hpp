@@ -44,7 +44,8 @@ int pollClientApi(MonitorState& state);
 // connected or the command cannot be sent.
 bool sendClientState(MonitorState& state, const char* folding);
 
-// The idle pass's sleep, taking the client's messages as they arrive.
+// The idle pass's sleep; the client's input is read within it once much
+// has come, and the rest at the next update.
 void waitWithClientApi(MonitorState& state, int milliseconds);
 
 // Closes the connection and releases the source; the unit file is the

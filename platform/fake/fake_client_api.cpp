@@ -37,6 +37,8 @@ ClientApiConnection* openClientApi(const char* dottedAddress, std::uint16_t port
     return new ClientApiConnection;
 }
 
+void receiveClientApi(ClientApiConnection* /*connection*/) {}
+
 ClientApiRead takeClientApiMessage(ClientApiConnection* connection, std::string& message) {
     fake::ClientApi& api = fake::clientApi();
     if (connection->closed) {

@@ -43,6 +43,7 @@ struct ClientApiConnection {
     std::deque<std::string> messages;
     std::size_t queuedBytes = 0; // the size of messages, all together
     bool closed = false;         // lost, closed by the peer or broken: read no more
+    bool drained = false;        // a read came back short: the socket is empty for now
 };
 
 namespace {
@@ -98,8 +99,13 @@ ssize_t receiveInput(wslay_event_context_ptr framing, std::uint8_t* buffer, std:
         wslay_event_set_error(framing, WSLAY_ERR_WOULDBLOCK); // until the core drains
         return -1;
     }
+    if (connection->drained) { // poll says when more comes, without another recv
+        wslay_event_set_error(framing, WSLAY_ERR_WOULDBLOCK);
+        return -1;
+    }
     ssize_t count = ::recv(descriptorOf(connection), buffer, size, MSG_DONTWAIT);
     if (count > 0) {
+        connection->drained = static_cast<std::size_t>(count) < size;
         return count;
     }
     const bool later = count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
@@ -152,6 +158,7 @@ void flushOutput(ClientApiConnection* connection) {
 // to a close). A close, a broken frame or an oversized message turns
 // reading off in wslay: the connection is then closed for the core.
 void readInput(ClientApiConnection* connection) {
+    connection->drained = false;
     if (wslay_event_recv(connection->framing) != 0 ||
         wslay_event_get_read_enabled(connection->framing) == 0) {
         connection->closed = true;
@@ -323,10 +330,20 @@ ClientApiConnection* openClientApi(const char* dottedAddress, std::uint16_t port
         return nullptr;
     }
     wslay_event_config_set_max_recv_msg_length(connection->framing, ClientApiMessageLimit);
+    // The idle wait's poll wakes only once this much has come (or the
+    // connection ends); smaller input is read when the core asks.
+    const int wakeBytes = ClientApiWakeBytes;
+    setsockopt(descriptorOf(connection), SOL_SOCKET, SO_RCVLOWAT, &wakeBytes, sizeof wakeBytes);
     if (!connection->early.empty()) {
         readInput(connection); // the socket may stay silent after them
     }
     return connection;
+}
+
+void receiveClientApi(ClientApiConnection* connection) {
+    if (connection != nullptr && !connection->closed) {
+        readInput(connection);
+    }
 }
 
 ClientApiRead takeClientApiMessage(ClientApiConnection* connection, std::string& message) {

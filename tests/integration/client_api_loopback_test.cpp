@@ -118,6 +118,7 @@ TEST(ClientApiLoopback, WhatEndsTheConnectionReadsClosedAfterWhatCameBeforeAndSt
         EXPECT_EQ(receive(c.get()), Messages{"before"});
         EXPECT_FALSE(platform::sendClientApiMessage(c.get(), "{}"));
         platform::waitForClientApi(c.get(), 10);
+        platform::receiveClientApi(c.get());
         std::string message;
         EXPECT_EQ(platform::takeClientApiMessage(c.get(), message),
                   platform::ClientApiRead::Closed);

@@ -124,6 +124,7 @@ std::vector<std::string> receive(platform::ClientApiConnection* c, std::size_t c
             messages.push_back(message);
         } else {
             platform::waitForClientApi(c, 20);
+            platform::receiveClientApi(c);
         }
     }
     return messages;
