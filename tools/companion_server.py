@@ -124,6 +124,12 @@ def describe(message):
     return record, fields, len(tail.rstrip(b"\0"))
 
 
+def extension_of(message):
+    """Our own server's extension right behind the record's zero byte, or ''."""
+    tail = message.split(b"\0", 1)[1] if b"\0" in message else b""
+    return tail.split(b"\0", 1)[0].decode("latin-1") if tail.startswith(b"VGX1") else ""
+
+
 class Server:
     def __init__(self, options):
         self.options = options
@@ -170,7 +176,7 @@ class Server:
         record, fields, tail = describe(message)
         reply = self.reply_for(record)
         entry.update({"bytes": len(message), "record": record, "fields": fields,
-                      "tail_bytes": tail, "reply": reply})
+                      "tail_bytes": tail, "extension": extension_of(message), "reply": reply})
         try:
             connection.sendall(bytes([reply]))
         except OSError as error:

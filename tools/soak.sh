@@ -228,10 +228,10 @@ check(len(requests) == changes, "%d requests at the site, not %d" % (len(request
 for i, request in enumerate(requests, 1):
     url = urlsplit(request["path"])
     query = {k: v[0] for k, v in parse_qs(url.query).items()}
-    new = project(names.get(i + 1, "p0"))
+    finished = project(names.get(i, "p0"))
     if not check(url.netloc == "stats.vantor.net" and url.path == "/folding/unitstats.php"
                  and query.get("wucount") == str(i) and query.get("protein") == names.get(i)
-                 and query.get("core") == (new[7] if new else "Unknown"),
+                 and query.get("core") == (finished[7] if finished else "Unknown"),
                  "request %d: %s" % (i, request["path"])):
         break
 

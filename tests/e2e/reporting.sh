@@ -43,10 +43,13 @@ for index, record in enumerate(records):
     assert (f["core_name"], f["unit_frames"], f["unit_points"]) == ("GRO-SMP", "100", "1920")
     assert (f["user_name"], f["team_number"], f["tray_mode"]) == ("TomJ", "33", "0")
     assert f["monitor_closing"] == ("1" if index == 4 else "0"), "closing flag"
+for record in records:
+    assert record["extension"] == "VGX1 source=file ctl=0", "the extension for our own server"
 for record in records[:4]:
-    # the 600-byte greeting shows behind the record and its zero byte
+    # the 600-byte greeting shows behind the record, its zero byte and the extension
     assert record["tail_bytes"] == 600 - len(record["record"]) - 1, "greeting tail"
-assert records[4]["tail_bytes"] == 0, "the final record goes over the cleared reply"
+assert records[4]["tail_bytes"] == len(records[4]["extension"]), \
+    "the final record goes over the cleared reply"
 assert [r["reply"] for r in records[:4]] == [0, 0, 0, 1]
 '
 log1="$one/FAH/vigilon/vigilon_log.txt"
@@ -117,7 +120,7 @@ request = requests[0]
 value = r"[A-Za-z0-9._~%-]*"
 path = (r"/folding/unitstats\.php\?username=TomJ&team=33&cpu=3&wucount=1"
         r"&cpuvendor=" + value + r"&cpustring=" + value + r"&cpumhz=\d+"
-        r"&frametime=\d+\.\d{6}&protein=p2665_IBX&core=GROGPU2&memory=\d+")
+        r"&frametime=\d+\.\d{6}&protein=p2665_IBX&core=GRO-SMP&memory=\d+")
 assert re.fullmatch(path, request["path"]), request["path"]
 assert request["request_line"] == "GET " + request["path"] + " HTTP/1.1", request["request_line"]
 assert request["user_agent"] == "lcc WinHTTP/1.0", request["user_agent"]
