@@ -3,136 +3,78 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
+#include <tuple>
 
 using namespace std::string_literals;
 
 namespace {
 
-// A message holding the record "rec" (zero byte at 3), the rest filled with
-// 'x' so that any byte written beyond the extension shows.
-constexpr std::size_t RecordEnd = 3;
+constexpr std::size_t RecordEnd = 3; // the record "rec" and its zero byte
 
-std::vector<char> recordMessage(std::size_t size) {
-    std::vector<char> message(size, 'x');
-    message[0] = 'r';
-    message[1] = 'e';
-    message[2] = 'c';
-    message[RecordEnd] = '\0';
-    return message;
-}
-
-companion::Extension apiExtension() {
-    companion::Extension ext;
-    ext.fromApi = true;
-    ext.obeysControl = true;
-    ext.state = "RUN";
-    ext.paused = true;
-    ext.etaSeconds = 5400;
-    ext.ppd = 123456;
-    ext.prcg = "18213/0/12/34";
-    return ext;
-}
-
-companion::Extension fileExtension() {
-    companion::Extension ext = apiExtension(); // the client's figures are not sent
-    ext.fromApi = false;
-    return ext;
-}
-
-companion::Extension withState(std::string state) {
-    companion::Extension ext = apiExtension();
-    ext.state = std::move(state);
-    return ext;
+// The monitor's view of a unit of today's client; fromApi false sends none of it.
+companion::Extension sent(std::string state = "RUN", bool fromApi = true) {
+    return {false, fromApi, true, std::move(state), true, 5400, 123456, "18213/0/12/34"};
 }
 
 const std::string FullApi =
     "VGX1 source=api ctl=1 state=RUN paused=1 eta=5400 ppd=123456 prcg=18213/0/12/34";
 
-struct WriteCase {
-    const char* name;
-    companion::Extension ext;
-    std::size_t size;     // of the message
-    std::string expected; // the extension without its zero byte; empty: nothing written
-};
-
 } // namespace
 
 TEST(CompanionProtocol, WritesTheExtensionWithinTheMessage) {
-    const WriteCase cases[] = {
-        {"file source", fileExtension(), 2048, "VGX1 source=file ctl=1"},
-        {"api source", apiExtension(), 2048, FullApi},
-        {"text sanitised", withState("UP LOAD=\x01"), 2048,
+    // The message's size, and the extension written without its zero byte (empty: nothing).
+    const std::tuple<const char*, companion::Extension, std::size_t, std::string> cases[] = {
+        {"file source", sent("RUN", false), 2048, "VGX1 source=file ctl=1"},
+        {"api source", sent(), 2048, FullApi},
+        {"text sanitised", sent("UP LOAD=\x01"), 2048,
          "VGX1 source=api ctl=1 state=UP_LOAD__ paused=1 eta=5400 ppd=123456 prcg=18213/0/12/34"},
         // 60 bytes after the record: 28 before the state, 31 of it, the zero byte.
-        {"long state cut to fit", withState(std::string(3000, 'S')), 64,
+        {"long state cut to fit", sent(std::string(3000, 'S')), 64,
          "VGX1 source=api ctl=1 state=" + std::string(31, 'S')},
-        {"a whole pair without room left out", apiExtension(), RecordEnd + 1 + 23,
-         "VGX1 source=api ctl=1"},
-        {"marker alone at the end", apiExtension(), RecordEnd + 1 + 5, "VGX1"},
-        {"no room for the marker", apiExtension(), RecordEnd + 1 + 4, ""},
-        {"record fills the message", apiExtension(), RecordEnd + 1, ""},
+        {"a whole pair without room left out", sent(), RecordEnd + 1 + 23, "VGX1 source=api ctl=1"},
+        {"marker alone at the end", sent(), RecordEnd + 1 + 5, "VGX1"},
+        {"no room for the marker", sent(), RecordEnd + 1 + 4, ""},
+        {"record fills the message", sent(), RecordEnd + 1, ""},
     };
-    for (const WriteCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<char> message = recordMessage(c.size);
-        std::size_t written = companion::writeExtension(message.data(), c.size, RecordEnd, c.ext);
-        std::vector<char> expected = recordMessage(c.size);
-        if (!c.expected.empty()) {
-            std::copy(c.expected.begin(), c.expected.end(), expected.begin() + RecordEnd + 1);
-            expected[RecordEnd + 1 + c.expected.size()] = '\0';
-        }
-        EXPECT_EQ(written, c.expected.empty() ? 0 : c.expected.size() + 1);
-        EXPECT_EQ(std::string(message.begin(), message.end()),
-                  std::string(expected.begin(), expected.end()));
+    for (const auto& [name, ext, size, written] : cases) {
+        SCOPED_TRACE(name);
+        // The rest is filled with 'x', so that any byte written beyond the extension shows.
+        std::string message = "rec\0"s + std::string(size - RecordEnd - 1, 'x');
+        std::string expected = "rec\0"s + written + (written.empty() ? "" : "\0"s);
+        expected.resize(size, 'x');
+        EXPECT_EQ(companion::writeExtension(message.data(), size, RecordEnd, ext),
+                  written.empty() ? 0 : written.size() + 1);
+        EXPECT_EQ(message, expected);
     }
 }
 
-namespace {
-struct ReadCase {
-    const char* name;
-    std::string afterRecord; // the bytes after the record's zero byte, to the message's end
-    bool present;
-    bool fromApi;
-    bool ctl;
-    const char* state;
-    bool paused;
-    long long eta;
-    long long ppd;
-    const char* prcg;
-};
-} // namespace
-
 TEST(CompanionProtocol, ReadsOnlyAWellFormedExtension) {
-    const ReadCase cases[] = {
-        {"api source", FullApi + "\0rest"s, true, true, true, "RUN", true, 5400, 123456,
-         "18213/0/12/34"},
-        {"file source", "VGX1 source=file ctl=0\0"s, true, false, false, "", false, -1, 0, ""},
-        {"marker alone", "VGX1\0"s, true, false, false, "", false, -1, 0, ""},
-        {"marker absent", std::string(40, '\0'), false, false, false, "", false, -1, 0, ""},
-        {"garbage after the zero byte", "ion server ready\0"s, false, false, false, "", false, -1,
-         0, ""},
-        {"marker not right after the record", " VGX1 ctl=1\0"s, false, false, false, "", false, -1,
-         0, ""},
-        {"longer marker", "VGX12 ctl=1\0"s, false, false, false, "", false, -1, 0, ""},
-        {"no zero byte before the end", "VGX1 source=api ctl=1", false, false, false, "", false, -1,
-         0, ""},
+    const companion::Extension absent;
+    // The bytes after the record's zero byte, to the message's end, and what is read.
+    const std::tuple<const char*, std::string, companion::Extension> cases[] = {
+        {"api source",
+         FullApi + "\0rest"s,
+         {true, true, true, "RUN", true, 5400, 123456, "18213/0/12/34"}},
+        {"file source", "VGX1 source=file ctl=1\0"s, {true, false, true, "", false, -1, 0, ""}},
+        {"marker alone", "VGX1\0"s, {true, false, false, "", false, -1, 0, ""}},
+        {"marker absent", std::string(40, '\0'), absent},
+        {"garbage after the zero byte", "ion server ready\0"s, absent},
+        {"marker not right after the record", " VGX1 ctl=1\0"s, absent},
+        {"longer marker", "VGX12 ctl=1\0"s, absent},
+        {"no zero byte before the end", "VGX1 source=api ctl=1", absent},
         {"malformed pairs skipped",
          "VGX1 source=web ctl=2  eta=9x ppd=-5 prcg=1/2/3 state= =x junk k=v=w next=7 paused=1\0"s,
-         true, false, false, "", true, -1, 0, ""},
+         {true, false, false, "", true, -1, 0, ""}},
     };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string message = "rec\0"s + c.afterRecord;
-        companion::Extension ext = companion::readExtension(message.data(), message.size(), 3);
-        EXPECT_EQ(ext.present, c.present);
-        EXPECT_EQ(ext.fromApi, c.fromApi);
-        EXPECT_EQ(ext.obeysControl, c.ctl);
-        EXPECT_EQ(ext.state, c.state);
-        EXPECT_EQ(ext.paused, c.paused);
-        EXPECT_EQ(ext.etaSeconds, c.eta);
-        EXPECT_EQ(ext.ppd, c.ppd);
-        EXPECT_EQ(ext.prcg, c.prcg);
+    auto fields = [](const companion::Extension& e) {
+        return std::tie(e.present, e.fromApi, e.obeysControl, e.state, e.paused, e.etaSeconds,
+                        e.ppd, e.prcg);
+    };
+    for (const auto& [name, afterRecord, read] : cases) {
+        SCOPED_TRACE(name);
+        std::string message = "rec\0"s + afterRecord;
+        EXPECT_EQ(fields(companion::readExtension(message.data(), message.size(), RecordEnd)),
+                  fields(read));
     }
 }
 

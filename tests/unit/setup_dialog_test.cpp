@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,6 +21,13 @@ using platform::DialogEvent;
 namespace id = setup_control;
 
 constexpr const char* DefaultService = "FAH@D:+FAH+FAH502-Console.exe";
+
+// The lines the tool writes itself, in its order, with the default service.
+std::string ownLines(const char* delay, const char* cpu, const char* address = "") {
+    return std::string("[Vigilon setup]\n\ndelay ") + delay + "\ncpunum " + cpu +
+           "\nontop 0\nfhlog 1\nquiet 0\nstats 0\nipadd " + address + "\nservc 0\nspath " +
+           DefaultService + "\nvant! 0\nnowin 0\n";
+}
 
 class SetupTool : public ClientFolder {
 protected:
@@ -44,10 +53,7 @@ TEST_F(SetupTool, EveryKeyRoundTripsThroughItsOwnControl) {
     EXPECT_EQ(control(id::ServerAddress).text, "10.0.0.2");
     EXPECT_EQ(control(id::ServiceName).text, DefaultService);
     send(DialogEvent::Save);
-    EXPECT_EQ(read("vigilon.ini"),
-              "[Vigilon setup]\n\ndelay 7\ncpunum -5\nontop 0\nfhlog 1\nquiet 0\n"
-              "stats 0\nipadd 10.0.0.2\nservc 0\nspath " +
-                  std::string(DefaultService) + "\nvant! 0\nnowin 0\n");
+    EXPECT_EQ(read("vigilon.ini"), ownLines("7", "-5", "10.0.0.2"));
 
     const std::pair<std::string, int> boxes[] = {
         {"ontop", id::AlwaysOnTop}, {"fhlog", id::LogFile},    {"quiet", id::StartInTray},
@@ -62,44 +68,36 @@ TEST_F(SetupTool, EveryKeyRoundTripsThroughItsOwnControl) {
         write("vigilon.ini", file);
         fake::resetSetupDialog();
         send(DialogEvent::Init);
+        send(DialogEvent::Save);
+        const std::string saved = read("vigilon.ini");
         for (const auto& [other, otherBox] : boxes) {
             EXPECT_EQ(control(otherBox).checked, other == key) << other;
-        }
-        send(DialogEvent::Save);
-        for (const auto& [other, otherBox] : boxes) {
-            EXPECT_NE(read("vigilon.ini").find(other + (other == key ? " 1\n" : " 0\n")),
-                      std::string::npos);
+            EXPECT_NE(saved.find(other + (other == key ? " 1\n" : " 0\n")), std::string::npos);
         }
     }
 }
 
+// The controls show the start values: saved unchanged, they give the start file.
 TEST_F(SetupTool, WithoutAFileTheStartValuesShowInLimitedEditBoxes) {
     send(DialogEvent::Init);
-    EXPECT_EQ(control(id::CpuNumber).text, "1");
-    EXPECT_EQ(control(id::Interval).text, "1");
-    EXPECT_TRUE(control(id::LogFile).checked);
-    EXPECT_FALSE(control(id::AlwaysOnTop).checked || control(id::StartInTray).checked ||
-                 control(id::SilentMode).checked || control(id::ServerLink).checked ||
-                 control(id::RemoteControl).checked || control(id::StatsSite).checked);
-    EXPECT_EQ(control(id::ServerAddress).text, "");
     EXPECT_EQ(control(id::CpuNumber).typingLimit, 4);
     EXPECT_EQ(control(id::Interval).typingLimit, 4);
     EXPECT_EQ(control(id::ServerAddress).typingLimit, 29);
     EXPECT_EQ(control(id::ServiceName).typingLimit, 254);
+    send(DialogEvent::Save);
+    EXPECT_EQ(read("vigilon.ini"), ownLines("1", "1"));
 }
 
 TEST_F(SetupTool, TypedTextIsReadLikeAtoiAndUpToItsLimit) {
-    const struct {
-        const char* typed;
-        int value;
-    } cases[] = {{"12ab", 12}, {"", 0}, {"12345", 1234}, {"-5", -5}, {" 42", 42}, {"x9", 0}};
+    const std::pair<const char*, int> cases[] = {{"12ab", 12}, {"", 0},     {"12345", 1234},
+                                                 {"-5", -5},   {" 42", 42}, {"x9", 0}};
     send(DialogEvent::Init);
-    for (const auto& c : cases) {
-        control(id::CpuNumber).text = c.typed;
-        control(id::Interval).text = c.typed;
+    for (const auto& [typed, value] : cases) {
+        control(id::CpuNumber).text = typed;
+        control(id::Interval).text = typed;
         readSetupControls(setup_);
-        EXPECT_EQ(setup_.settings.cpuNumber, c.value) << c.typed;
-        EXPECT_EQ(setup_.settings.delayMinutes, c.value) << c.typed;
+        EXPECT_EQ(setup_.settings.cpuNumber, value) << typed;
+        EXPECT_EQ(setup_.settings.delayMinutes, value) << typed;
     }
     control(id::ServerAddress).text = std::string(40, '7');
     control(id::ServiceName).text = std::string(300, 's');
@@ -110,11 +108,9 @@ TEST_F(SetupTool, TypedTextIsReadLikeAtoiAndUpToItsLimit) {
 
 TEST_F(SetupTool, DefaultServiceNameFollowsTheClientFolder) {
     const std::string deep = "C:\\" + std::string(251, 'd'); // 254 characters: just fits
-    const struct {
-        std::optional<std::string> directory;
-        std::optional<std::string> fixedName;
-        std::string expected;
-    } cases[] = {
+    // The current directory (none: unreadable), the platform's fixed name, the name made.
+    using Maybe = std::optional<std::string>;
+    const std::tuple<Maybe, Maybe, std::string> cases[] = {
         {"D:\\FAH\\vigilon", std::nullopt, DefaultService},
         {"C:\\", std::nullopt, ""},
         {std::nullopt, std::nullopt, ""},
@@ -123,52 +119,44 @@ TEST_F(SetupTool, DefaultServiceNameFollowsTheClientFolder) {
         {deep + "d", std::nullopt, ""}, // does not fit
         {"/home/fah", "fah-client", "fah-client"},
     };
-    for (const auto& c : cases) {
-        fake::setupDialog().currentDirectory = c.directory;
-        fake::setupDialog().fixedServiceName = c.fixedName;
+    for (const auto& [directory, fixedName, expected] : cases) {
+        fake::setupDialog().currentDirectory = directory;
+        fake::setupDialog().fixedServiceName = fixedName;
         copyText(setup_.settings.serviceName, "old");
         defaultServiceName(setup_);
-        EXPECT_EQ(setup_.settings.serviceName, c.expected) << c.directory.value_or("(unreadable)");
+        EXPECT_EQ(setup_.settings.serviceName, expected) << directory.value_or("(unreadable)");
     }
 }
 
 TEST_F(SetupTool, HowTheDialogEndsAndWhatItLeavesInTheFile) {
     const std::string oldFile = "[Vigilon setup]\n\ndelay 9\nusern someone\ncpunum 2\n";
-    const std::string savedFile =
-        "[Vigilon setup]\n\ndelay 9\ncpunum 2\nontop 0\nfhlog 1\nquiet 0\nstats 0\n"
-        "ipadd \nservc 0\nspath FAH@D:+FAH+FAH502-Console.exe\nvant! 0\nnowin 0\n"
-        "usern someone\n"; // read, not written: kept
+    const std::string savedFile = ownLines("9", "2") + "usern someone\n"; // read, not written: kept
     enum Failing { Nothing, Dialog, Replace, Write };
     using enum DialogEvent;
-    const struct {
-        const char* name;
-        Failing failing;
-        std::vector<DialogEvent> events;
-        int status;
-        const std::string& file;
-    } cases[] = {
+    // What fails, the events after Init, the tool's status and the file left.
+    const std::tuple<const char*, Failing, std::vector<DialogEvent>, int, std::string> cases[] = {
         {"save", Nothing, {Save}, 1, savedFile},
         {"close", Nothing, {Close}, 0, oldFile},
         {"replace fails, then close", Replace, {Save, Close}, 0, oldFile},
         {"write fails, then close", Write, {Save, Close}, 0, oldFile},
         {"no dialog", Dialog, {}, -1, oldFile},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, failing, events, status, file] : cases) {
+        SCOPED_TRACE(name);
         fake::resetSetupDialog();
         write("vigilon.ini", oldFile);
         std::filesystem::remove("vigilon.ini.new");
-        if (c.failing == Write) {
+        if (failing == Write) {
             std::filesystem::create_directory("vigilon.ini.new"); // cannot be opened as a file
         }
-        fake::setupDialog().createFails = c.failing == Dialog;
-        fake::setupDialog().replaceFails = c.failing == Replace;
-        fake::setupDialog().events = c.events;
-        EXPECT_EQ(runSetupTool(nullptr), c.status);
-        EXPECT_EQ(read("vigilon.ini"), c.file);
+        fake::setupDialog().createFails = failing == Dialog;
+        fake::setupDialog().replaceFails = failing == Replace;
+        fake::setupDialog().events = events;
+        EXPECT_EQ(runSetupTool(nullptr), status);
+        EXPECT_EQ(read("vigilon.ini"), file);
         EXPECT_FALSE(std::filesystem::is_regular_file("vigilon.ini.new"));
         const auto& notices = fake::setupDialog().notices;
-        ASSERT_EQ(notices.size(), c.failing == Replace || c.failing == Write ? 1u : 0u);
+        ASSERT_EQ(notices.size(), failing == Replace || failing == Write ? 1u : 0u);
         for (const fake::SetupNotice& notice : notices) {
             EXPECT_EQ(notice.dialog, fake::setupDialogHandle());
             EXPECT_EQ(notice.text, "The settings could not be saved to vigilon.ini. Check that "
@@ -179,19 +167,13 @@ TEST_F(SetupTool, HowTheDialogEndsAndWhatItLeavesInTheFile) {
 }
 
 TEST_F(SetupTool, LinesTheToolDoesNotWriteFollowItsOwnUnchanged) {
-    const std::string ownLines =
-        "[Vigilon setup]\n\ndelay 7\ncpunum 3\nontop 0\nfhlog 1\nquiet 0\nstats 0\n"
-        "ipadd \nservc 0\nspath FAH@D:+FAH+FAH502-Console.exe\nvant! 0\nnowin 0\n";
     const std::string longLine = "clapi " + std::string(494, 'x'); // its CR ends a piece
     std::string manyLines;
     for (int i = 0; i < 70; ++i) {
         manyLines += "clgrp " + std::to_string(i) + "\n";
     }
-    const struct {
-        const char* name;
-        std::string file; // after "[Vigilon setup]\r\n\r\ndelay 7\r\n"
-        std::string kept;
-    } cases[] = {
+    // The file's lines after "[Vigilon setup]\r\n\r\ndelay 7\r\n", and those kept.
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"between and after known lines",
          "clapi 127.0.0.1:7396\r\ncpunum 3\r\nspath x\r\nclgrp gpu0\r\n",
          "clapi 127.0.0.1:7396\nclgrp gpu0\n"},
@@ -204,14 +186,14 @@ TEST_F(SetupTool, LinesTheToolDoesNotWriteFollowItsOwnUnchanged) {
         {"at most 64 lines", "cpunum 3\n" + manyLines,
          manyLines.substr(0, manyLines.find("clgrp 64"))},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        write("vigilon.ini", "[Vigilon setup]\r\n\r\ndelay 7\r\n" + c.file);
+    for (const auto& [name, file, kept] : cases) {
+        SCOPED_TRACE(name);
+        write("vigilon.ini", "[Vigilon setup]\r\n\r\ndelay 7\r\n" + file);
         setup_ = SetupState();
         fake::resetSetupDialog();
         send(DialogEvent::Init);
         send(DialogEvent::Save);
-        EXPECT_EQ(read("vigilon.ini"), ownLines + c.kept);
+        EXPECT_EQ(read("vigilon.ini"), ownLines("7", "3") + kept);
     }
 }
 
