@@ -1,22 +1,32 @@
 # Chooses the backend files of the platform being built for. Each backend is
 # a whole folder; nothing in the core is conditional.
+
+# The output of --help and --version, shared by both programs' backends.
+if(WIN32)
+  add_library(vigilon_console STATIC platform/win32/console.cpp)
+else()
+  add_library(vigilon_console STATIC platform/posix/console.cpp)
+endif()
+target_link_libraries(vigilon_console PUBLIC vigilon_common)
+vigilon_warnings(vigilon_console)
+
 if(WIN32)
   # Win32 services, the status window, WGL context and notification-area icon,
   # and the OpenGL renderer that the Linux build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp
        platform/x86/*.cpp platform/opengl/*.cpp platform/wait_hook.cpp)
-  list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/setup_[^/]*\\.cpp$")
+  list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/(setup_[^/]*|console)\\.cpp$")
   add_library(vigilon_platform STATIC ${VIGILON_PLATFORM_SOURCES})
-  target_link_libraries(vigilon_platform PUBLIC vigilon_common ws2_32 winhttp advapi32 user32 gdi32
+  target_link_libraries(vigilon_platform PUBLIC vigilon_common vigilon_console ws2_32 winhttp advapi32 user32 gdi32
                                                 shell32 opengl32)
 else()
   # POSIX services, the X11 window, GLX context and XEmbed tray icon, and the
   # OpenGL renderer that the Windows build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/posix/*.cpp
        platform/x86/*.cpp platform/x11/*.cpp platform/opengl/*.cpp platform/wait_hook.cpp)
-  list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/setup_[^/]*\\.cpp$")
+  list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/(setup_[^/]*|console)\\.cpp$")
   add_library(vigilon_platform STATIC ${VIGILON_PLATFORM_SOURCES})
-  target_link_libraries(vigilon_platform PUBLIC vigilon_common)
+  target_link_libraries(vigilon_platform PUBLIC vigilon_common vigilon_console)
   find_package(CURL REQUIRED)
   find_package(X11 REQUIRED)
   set(OpenGL_GL_PREFERENCE GLVND)
@@ -42,14 +52,14 @@ vigilon_warnings(vigilon_platform)
 if(WIN32)
   file(GLOB VIGILON_SETUP_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/setup_*.cpp)
   add_library(vigilon_setup_platform STATIC ${VIGILON_SETUP_PLATFORM_SOURCES})
-  target_link_libraries(vigilon_setup_platform PUBLIC vigilon_common user32 comctl32)
+  target_link_libraries(vigilon_setup_platform PUBLIC vigilon_common vigilon_console user32 comctl32)
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
   file(GLOB VIGILON_SETUP_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/posix/setup_*.cpp
        platform/gtk/*.cpp)
   add_library(vigilon_setup_platform STATIC ${VIGILON_SETUP_PLATFORM_SOURCES})
-  target_link_libraries(vigilon_setup_platform PUBLIC vigilon_common PkgConfig::GTK3)
+  target_link_libraries(vigilon_setup_platform PUBLIC vigilon_common vigilon_console PkgConfig::GTK3)
 endif()
 vigilon_warnings(vigilon_setup_platform)
 

@@ -7,6 +7,7 @@
 #include "monitor/report/server_connection.hpp"
 #include "platform/tray.hpp"
 #include "platform/types.hpp"
+#include "vigilon_version.hpp"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,7 +15,7 @@
 
 struct ClientApiSource;
 
-inline constexpr const char* ProgramTitle = "Vigilon v1.1";
+inline constexpr const char* ProgramTitle = "Vigilon v" VIGILON_VERSION;
 inline constexpr int TicksPerMinute = 600;
 inline constexpr double SecondsPerMinute = 60.0;
 inline constexpr double SecondsPerHour = 3600.0;

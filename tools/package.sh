@@ -32,7 +32,8 @@ package() {
     local build=$1
     shift
     cmake -S "$root" -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DVIGILON_TESTS=OFF -DVIGILON_BENCHMARKS=OFF -DVIGILON_FUZZ=OFF -DVIGILON_SERVER=OFF "$@" >/dev/null
+          -DVIGILON_WERROR=ON -DVIGILON_TESTS=OFF -DVIGILON_BENCHMARKS=OFF -DVIGILON_FUZZ=OFF \
+          -DVIGILON_SERVER=OFF "$@" >/dev/null
     cmake --build "$build" -j 2 >&2
     rm -rf "$build/packages"
     (cd "$build" && cpack >&2)

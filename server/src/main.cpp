@@ -10,6 +10,8 @@
 #include "token.hpp"
 #include "web_server.hpp"
 
+#include "vigilon_version.hpp"
+
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -125,6 +127,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << UsageText;
+        return 0;
+    }
+    if (options->version) {
+        std::cout << "vigilon_server " VIGILON_VERSION "\n";
         return 0;
     }
     raiseDescriptorLimit();

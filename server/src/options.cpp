@@ -4,10 +4,16 @@
 
 const char* const UsageText =
     "usage: vigilon_server [--listen ADDR[:PORT]] [--web ADDR:PORT] [--db PATH] [--token TEXT]\n"
-    "  --listen  companion address (default 0.0.0.0, port 25876)\n"
-    "  --web     dashboard address (default 127.0.0.1:8080)\n"
-    "  --db      history database (default vigilon_server.db beside the program)\n"
-    "  --token   token for commands (default: a new one, printed at start)\n";
+    "       vigilon_server --help | --version\n"
+    "The companion server of the Vigilon monitors: takes their status records, shows\n"
+    "the machines on a web dashboard, keeps the finished units and sends commands.\n"
+    "Serves until Ctrl+C or SIGTERM.\n"
+    "  --listen   companion address (default 0.0.0.0, port 25876)\n"
+    "  --web      dashboard address (default 127.0.0.1:8080)\n"
+    "  --db       history database (default vigilon_server.db beside the program)\n"
+    "  --token    token for commands (default: a new one, printed at start)\n"
+    "  --help     this text\n"
+    "  --version  the program's name and version\n";
 
 namespace {
 
@@ -69,6 +75,10 @@ std::optional<ServerOptions> parseOptions(const std::vector<std::string>& args,
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             options.help = true;
+            continue;
+        }
+        if (args[i] == "--version") {
+            options.version = true;
             continue;
         }
         if (i + 1 >= args.size()) {

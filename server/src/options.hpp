@@ -17,6 +17,7 @@ struct ServerOptions {
     std::string databasePath; // empty: vigilon_server.db beside the program
     std::string token;        // empty: one is generated
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name; an error gives nullopt and

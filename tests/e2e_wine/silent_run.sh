@@ -30,6 +30,12 @@ fail() {
     exit 1
 }
 
+# --version answers on the standard output (CR LF) and ends at once, even
+# though the monitor is a GUI program.
+version=$(timeout 60 "$wine" "$exe" --version 2>/dev/null | tr -d '\r') ||
+    fail "--version failed"
+[[ $version =~ ^vigilon\ [0-9]+\.[0-9]+$ ]] || fail "--version printed: $version"
+
 mkdir -p "$work/FAH/vigilon"
 # A unit file written by a real client (CR LF line ends).
 cp "$source/tests/data/unitinfo/GPU3_1-unitinfo.txt" "$work/FAH/unitinfo.txt"

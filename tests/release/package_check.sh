@@ -3,9 +3,9 @@
 # exactly the two programs, database.txt and README.txt. The zip's programs
 # are stripped 32-bit Windows GUI programs that need no MinGW DLL, and its
 # README has CR LF line ends. The tar.gz's programs are stripped x86-64 ELF
-# files, and its monitor, unpacked into a client folder, starts in silent
-# mode without a display, logs its start entry and ends with code 0 on
-# SIGTERM.
+# files that answer --help and --version, and its monitor, unpacked into a
+# client folder, starts in silent mode without a display, logs its start
+# entry and ends with code 0 on SIGTERM.
 # Usage: package_check.sh <folder holding both archives> | <zip> <tar.gz>
 set -euo pipefail
 export LC_ALL=C
@@ -76,6 +76,16 @@ for program in vigilon vigilon_config; do
     file -b "$elf" | grep -q '^ELF 64-bit LSB .*x86-64.*, stripped$' || fail "$program: $(file -b "$elf")"
 done
 ! grep -q $'\r' "$fah/vigilon/README.txt" || fail "README.txt of the tar.gz has CR line ends"
+
+# --help and --version print to stdout and end with 0 at once, display or not.
+for program in vigilon vigilon_config; do
+    text=$(cd "$fah/vigilon" && unset DISPLAY && timeout 10 "./$program" --version) ||
+        fail "$program --version ended with $?"
+    [ "$text" = "$program $version" ] || fail "$program --version printed: $text"
+    text=$(cd "$fah/vigilon" && unset DISPLAY && timeout 10 "./$program" --help) ||
+        fail "$program --help ended with $?"
+    grep -q "^usage: $program \[--help | --version\]$" <<<"$text" || fail "$program --help printed: $text"
+done
 
 # The monitor in silent mode, without a display, as from a service.
 printf 'cpunum 1\nfhlog 1\nnowin 1\n' >"$fah/vigilon/vigilon.ini"

@@ -2,7 +2,7 @@
 """Checks the Windows icon files that tools/make_icons.py writes, and with
 --exe that a built vigilon.exe carries them and its version information.
 
-  check_icons.py <make_icons.py> [--exe vigilon.exe]
+  check_icons.py <make_icons.py> [--exe vigilon.exe --exe-version MAJOR.MINOR]
 
 Python 3 standard library only; exits non-zero on the first failure.
 """
@@ -85,7 +85,7 @@ def pe_resources(path):
     return resources
 
 
-def check_exe(path, files):
+def check_exe(path, files, version_text):
     resources = pe_resources(path)
     for group, size in ((100, 64), (200, 16)):
         data = resources.get((14, group))  # RT_GROUP_ICON
@@ -98,8 +98,12 @@ def check_exe(path, files):
     version = resources.get((16, 1), b"")  # RT_VERSION
     fixed = version.find(struct.pack("<I", 0xFEEF04BD))
     check(fixed > 0, path + " has no version information")
-    check(struct.unpack_from("<4I", version, fixed + 8) == (0x10001, 0, 0x10001, 0),
-          "file and product version are not 1.1.0.0")
+    major, minor = (int(part) for part in version_text.split("."))
+    number = major << 16 | minor
+    check(struct.unpack_from("<4I", version, fixed + 8) == (number, 0, number, 0),
+          "file and product version are not %s.0.0" % version_text)
+    check((version_text + ".0.0").encode("utf-16-le") in version,
+          "version information lacks the text " + version_text + ".0.0")
     for text in ("Vigilon - Folding@home status monitor", "vigilon.exe", "040904B0"):
         check(text.encode("utf-16-le") in version, "version information lacks " + text)
 
@@ -108,7 +112,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("make_icons")
     parser.add_argument("--exe")
+    parser.add_argument("--exe-version")
     args = parser.parse_args()
+    if args.exe and not args.exe_version:
+        parser.error("--exe needs --exe-version")
     with tempfile.TemporaryDirectory() as folder:
         first = make_icons(args.make_icons, os.path.join(folder, "first"))
         second = make_icons(args.make_icons, os.path.join(folder, "second"))
@@ -116,7 +123,7 @@ def main():
         check_icon(size, data)
         check(second[size] == data, "vigilon_%d.ico differs between two runs" % size)
     if args.exe:
-        check_exe(args.exe, first)
+        check_exe(args.exe, first, args.exe_version)
     print("icons" + (" and resources of " + args.exe if args.exe else "") + ": OK")
     return 0
 
