@@ -26,6 +26,14 @@ int skipWhiteSpace(std::FILE* stream, ValueScope scope = ValueScope::AcrossLines
 
 } // namespace
 
+bool fileCanBeRead(const char* path) {
+    std::FILE* file = std::fopen(path, "r");
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    return file != nullptr;
+}
+
 LineHead readLineHead(std::FILE* stream, char* buffer, int size) {
     LineHead head;
     if (std::fgets(buffer, size, stream) == nullptr) {

@@ -15,6 +15,9 @@ struct LineHead {
     char deleted = '\0';    // the character that was deleted
 };
 
+// True when the file can be opened for reading now.
+bool fileCanBeRead(const char* path);
+
 // Reads a head of at most size-1 characters with fgets into buffer and
 // deletes its last character, whatever it is.
 LineHead readLineHead(std::FILE* stream, char* buffer, int size);

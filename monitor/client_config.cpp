@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr const char* ClientConfigPath = "../client.cfg";
 constexpr int DiscardSize = 20;
 
 // Deletes every occurrence of key from text, in place.

@@ -127,10 +127,5 @@ int pollUnitFile(MonitorState& s) {
 }
 
 bool unitFileExists() {
-    std::FILE* file = std::fopen(UnitFilePath, "r");
-    if (file == nullptr) {
-        return false;
-    }
-    std::fclose(file);
-    return true;
+    return fileCanBeRead(UnitFilePath);
 }

@@ -1,8 +1,10 @@
 #include "monitor/client_api/api_source.hpp"
 
+#include "common/stream_reader.hpp"
 #include "common/text.hpp"
 #include "monitor/client_api/api_unit.hpp"
 #include "monitor/client_api/state_document.hpp"
+#include "monitor/client_config.hpp"
 #include "monitor/event_log.hpp"
 #include "monitor/monitor_state.hpp"
 #include "monitor/unit_change.hpp"
@@ -34,15 +36,6 @@ namespace {
 
 constexpr int WaitSliceMilliseconds = 100;
 constexpr int ReconnectStateMilliseconds = 1000;
-constexpr const char* ClientConfigPath = "../client.cfg";
-
-bool fileExists(const char* path) {
-    std::FILE* file = std::fopen(path, "r");
-    if (file != nullptr) {
-        std::fclose(file);
-    }
-    return file != nullptr;
-}
 
 void dropConnection(ClientApiSource& api) {
     platform::closeClientApi(api.connection);
@@ -245,7 +238,7 @@ bool startClientApi(MonitorState& s, const char* host, std::uint16_t port,
     ClientApiSource& api = *s.clientApi;
     copyText(api.host, host);
     api.port = port;
-    api.identityFromState = !fileExists(ClientConfigPath);
+    api.identityFromState = !fileCanBeRead(ClientConfigPath);
     connect(api);
     awaitState(s, api, firstStateMilliseconds);
     if (api.haveState) {
