@@ -14,6 +14,9 @@ start_window_manager
 start_tray_host
 
 start_monitor() { # <folder> <name>
+    # The X server drops an ended monitor's window a moment after the
+    # process is gone: a busy one must not hand its id to the next monitor.
+    wait_for 10 prints_nothing window_by_title 'Vigilon v1.1' || fail "$2: an old window stays"
     (cd "$1" && exec "$vigilon" 2>"$work/$2.err") &
     monitor_pid=$!
     wait_for 30 prints window_by_title 'Vigilon v1.1' || fail "$2: no window"
