@@ -20,8 +20,8 @@ if(WIN32)
   target_link_libraries(vigilon_platform PUBLIC vigilon_common vigilon_console ws2_32 winhttp advapi32 user32 gdi32
                                                 shell32 opengl32)
 else()
-  # POSIX services, the X11 window, GLX context and XEmbed tray icon, and the
-  # OpenGL renderer that the Windows build shares.
+  # POSIX services, the X11 window, GLX context and tray icon (StatusNotifierItem
+  # or XEmbed), and the OpenGL renderer that the Windows build shares.
   file(GLOB VIGILON_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/posix/*.cpp
        platform/x86/*.cpp platform/x11/*.cpp platform/opengl/*.cpp platform/wait_hook.cpp)
   list(FILTER VIGILON_PLATFORM_SOURCES EXCLUDE REGEX "/(setup_[^/]*|console)\\.cpp$")
@@ -44,6 +44,10 @@ else()
     pkg_check_modules(WSLAY REQUIRED IMPORTED_TARGET libwslay)
     target_link_libraries(vigilon_platform PRIVATE PkgConfig::WSLAY)
   endif()
+  # sd-bus (libsystemd) carries the StatusNotifierItem tray icon.
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
+  target_link_libraries(vigilon_platform PRIVATE PkgConfig::SYSTEMD)
 endif()
 vigilon_warnings(vigilon_platform)
 

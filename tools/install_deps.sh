@@ -2,10 +2,10 @@
 # Installs what the Linux build, its tests and the demo need (Debian 12).
 set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
-          libcurl4-openssl-dev libwslay-dev libgtk-3-dev pkg-config libx11-dev libgl-dev libglx-dev
+          libcurl4-openssl-dev libwslay-dev libsystemd-dev libgtk-3-dev pkg-config libx11-dev libgl-dev libglx-dev
           mesa-common-dev libgl1-mesa-dri:amd64 xfonts-75dpi xfonts-base
           xvfb openbox trayer xdotool wmctrl x11-utils x11-apps imagemagick
-          python3 python3-websockets util-linux procps
+          python3 python3-websockets python3-dbus python3-gi dbus-daemon dbus-bin util-linux procps
           libsqlite3-dev libcpp-httplib-dev nlohmann-json3-dev chromium curl)
 missing=()
 for package in "${packages[@]}"; do

@@ -9,15 +9,13 @@
 // any, it means.
 #include "platform/messages.hpp"
 
+#include "platform/posix/input_signal.hpp"
 #include "platform/posix/stop_signals.hpp"
 #include "platform/stop.hpp"
 #include "platform/x11/session.hpp"
 
-#include <csignal>
 #include <cstring>
 #include <deque>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -34,39 +32,17 @@ static_assert(sizeof(TakenEvent) <= sizeof(Message::native), "the record must fi
 // Input on the display's connection raises SIGIO, so an idle pass learns
 // that nothing arrived without asking the server: it is the common case, and
 // a read attempt on every pass cost a third more than the silent monitor.
-volatile std::sig_atomic_t inputArrived = 1;
-bool inputSignalled = false; // SIGIO is armed on the connection
-
-extern "C" void onInput(int) {
-    inputArrived = 1;
-}
-
-void armInputSignal(Display* display) {
-    static bool tried = false;
-    if (tried) {
-        return;
-    }
-    tried = true;
-    struct sigaction action {};
-    action.sa_handler = onInput;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    const int fd = ConnectionNumber(display);
-    const int flags = fcntl(fd, F_GETFL);
-    inputSignalled = sigaction(SIGIO, &action, nullptr) == 0 && flags != -1 &&
-                     fcntl(fd, F_SETOWN, getpid()) == 0 && fcntl(fd, F_SETFL, flags | O_ASYNC) == 0;
-}
+posix::InputTicket displayInput;
 
 // Whether an X event is queued or can be read, without blocking.
 bool eventWaiting(Display* display) {
-    armInputSignal(display);
+    static const bool signalled = posix::watchInput(ConnectionNumber(display));
     if (XEventsQueued(display, QueuedAlready) > 0) {
         return true;
     }
-    if (inputSignalled && inputArrived == 0) {
+    if (!displayInput.takeInput() && signalled) {
         return false; // every request of the backend is flushed when made
     }
-    inputArrived = 0;
     return XPending(display) > 0;
 }
 
@@ -102,13 +78,17 @@ bool takeDisplayEvent(Message& message) {
     if (display == nullptr) {
         return false;
     }
-    x11::pollTray();
+    TakenEvent taken;
+    if (x11::pollTray(taken.event)) { // the icon on the session bus was activated
+        taken.hasEvent = true;
+        store(message, taken);
+        return true;
+    }
     if (!eventWaiting(display)) {
         return false;
     }
     XEvent xevent{};
     XNextEvent(display, &xevent);
-    TakenEvent taken;
     taken.hasEvent = x11::translateWindowEvent(xevent, taken.event) ||
                      x11::translateTrayEvent(xevent, taken.event);
     XFlush(display); // what the event's handling asked of the server

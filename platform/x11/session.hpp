@@ -50,9 +50,10 @@ inline unsigned long fromHandle(NativeHandle handle) {
 bool translateWindowEvent(const XEvent& xevent, WindowEvent& event); // window.cpp
 bool translateTrayEvent(const XEvent& xevent, WindowEvent& event);   // tray.cpp
 
-// Time-driven tray work (the tooltip's hover delay), run on every poll of
-// the queue.
-void pollTray(); // tray.cpp
+// Tray work on every poll of the queue: the tooltip's hover delay, and the
+// session bus when it has input. True when it means a window event (the
+// icon on the bus was activated). (tray.cpp)
+bool pollTray(WindowEvent& event);
 
 // Without a tray manager the status window goes to the taskbar instead of
 // being withdrawn: it is iconified, and its restoring is reported as

@@ -1,381 +1,107 @@
-// The tray icon as an XEmbed system tray client: an icon window docked with
-// the screen's tray manager, docked again whenever a new manager appears,
-// with a double click that reopens the status window and a tooltip after the
-// pointer rests on the icon.
+// The one tray icon on Linux, shown the way the desktop hosts it: as a
+// StatusNotifierItem when a watcher is on the session bus, else docked in an
+// XEmbed tray, else not at all, with the status window iconified to the
+// taskbar instead. The way is chosen again whenever a watcher or a tray
+// comes or goes.
 #include "platform/tray.hpp"
 
 #include "common/text.hpp"
 #include "platform/x11/session.hpp"
-#include "platform/x11/tray_paint.hpp"
-#include "platform/x11/tray_tip.hpp"
+#include "platform/x11/status_notifier.hpp"
+#include "platform/x11/tray_choice.hpp"
+#include "platform/x11/tray_xembed.hpp"
 
-#include <X11/Xutil.h>
-
-#include <chrono>
 #include <cstring>
 
 namespace platform::x11 {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr long RequestDock = 0; // SYSTEM_TRAY_REQUEST_DOCK
-constexpr long XembedVersion = 0;
-constexpr long XembedMapped = 1;
-constexpr std::uint32_t DoubleClickMs = 400;
-constexpr auto HoverDelay = std::chrono::milliseconds(500);
-constexpr int StartSize = 22;
-constexpr int MinSize = 16;
-constexpr int MaxHintedSide = 128;
-constexpr std::size_t MaxTip = 127;
 constexpr std::uint32_t TipFlag = 4; // the record's tip is valid
-constexpr long IconEvents = ButtonPressMask | EnterWindowMask | LeaveWindowMask |
-                            PointerMotionMask | ExposureMask | StructureNotifyMask;
 
-struct Tray {
-    bool wanted = false; // added and not deleted: docks whenever a manager exists
-    bool rootWatched = false;
-    ::Window icon = 0;
-    ::Window manager = 0;
-    ::Window dockedIcon = 0; // the icon window last sent to the manager
-    int width = StartSize;
-    int height = StartSize;
-    int hintedSide = MinSize;
-    char tip[MaxTip + 1] = {};
-    bool clickPending = false;
-    Time firstClick = 0;
-    bool hovering = false;
-    Clock::time_point hoverSince{};
-};
-
-Tray& tray() {
-    static Tray shared;
+TrayHost& host() {
+    static TrayHost shared = TrayHost::Hidden;
     return shared;
 }
 
-Atom selectionAtom() {
-    char name[32];
-    formatText(name, sizeof name, "_NET_SYSTEM_TRAY_S%d", session().screen);
-    return atom(name);
+char (&tipText())[128] {
+    static char shared[128] = {};
+    return shared;
 }
 
-// MANAGER announcements come to the root window with StructureNotifyMask;
-// the masks selected there before stay.
-void watchRoot(Display* d) {
-    Tray& t = tray();
-    XWindowAttributes attributes{};
-    if (t.rootWatched || XGetWindowAttributes(d, session().root, &attributes) == 0) {
-        return;
+void leave(TrayHost from) {
+    if (from == TrayHost::StatusNotifier) {
+        hideStatusItem();
+    } else if (from == TrayHost::Xembed) {
+        removeXembedIcon();
     }
-    XSelectInput(d, session().root, attributes.your_event_mask | StructureNotifyMask);
-    t.rootWatched = true;
 }
 
-// Trays size a docked icon from its minimum size: the side is given as the
-// minimum width and height.
-void setSizeHints(Display* d, ::Window window, int side) {
-    XSizeHints* hints = XAllocSizeHints();
-    if (hints == nullptr) {
-        return;
+// Enters a host; one that cannot take the icon gives way to the next.
+TrayHost enter(TrayHost to) {
+    if (to == TrayHost::StatusNotifier && !showStatusItem(tipText())) {
+        to = xembedTrayPresent() ? TrayHost::Xembed : TrayHost::Taskbar;
     }
-    hints->flags = PMinSize;
-    hints->min_width = side;
-    hints->min_height = side;
-    XSetWMNormalHints(d, window, hints);
-    XFree(hints);
-    tray().hintedSide = side;
-}
-
-void setProperties(Display* d, ::Window window) {
-    setSizeHints(d, window, MinSize);
-    long info[2] = {XembedVersion, XembedMapped};
-    Atom xembedInfo = atom("_XEMBED_INFO");
-    XChangeProperty(d, window, xembedInfo, xembedInfo, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(info), 2);
-    XStoreName(d, window, "Vigilon tray icon");
-    char name[] = "vigilon";
-    char className[] = "Vigilon";
-    XClassHint classHint{name, className};
-    XSetClassHint(d, window, &classHint);
-}
-
-void createIcon(Display* d) {
-    Tray& t = tray();
-    XSetWindowAttributes attributes{};
-    attributes.background_pixmap = ParentRelative;
-    attributes.event_mask = IconEvents;
-    t.icon = XCreateWindow(d, session().root, 0, 0, StartSize, StartSize, 0, CopyFromParent,
-                           InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
-    t.width = StartSize;
-    t.height = StartSize;
-    setProperties(d, t.icon);
-}
-
-// The manager's visual if it names one (_NET_SYSTEM_TRAY_VISUAL), else 0.
-VisualID managerVisual(Display* d, ::Window manager) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    VisualID visual = 0;
-    if (XGetWindowProperty(d, manager, atom("_NET_SYSTEM_TRAY_VISUAL"), 0, 1, False,
-                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
-        data != nullptr && format == 32 && count == 1) {
-        visual = static_cast<VisualID>(*reinterpret_cast<unsigned long*>(data));
+    if (to == TrayHost::Xembed && !dockXembedIcon()) {
+        to = TrayHost::Taskbar;
     }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return visual;
-}
-
-// The parent's background shows through only when the tray draws with the
-// default visual; a window of another depth cannot inherit it.
-void chooseBackground(Display* d) {
-    Tray& t = tray();
-    const VisualID visual = managerVisual(d, t.manager);
-    const VisualID ours = XVisualIDFromVisual(DefaultVisual(d, session().screen));
-    if (visual == 0 || visual == ours) {
-        XSetWindowBackgroundPixmap(d, t.icon, ParentRelative);
+    if (to == TrayHost::Taskbar) {
+        iconifyInsteadOfTray();
     } else {
-        XSetWindowBackground(d, t.icon, BlackPixel(d, session().screen));
+        withdrawIfIconifiedForTray();
     }
+    return to;
 }
 
-// The selection owner, watched for its destruction; the server is grabbed
-// so that it cannot vanish between the two requests.
-::Window findManager(Display* d) {
-    XGrabServer(d);
-    ::Window owner = XGetSelectionOwner(d, selectionAtom());
-    if (owner != None) {
-        XSelectInput(d, owner, StructureNotifyMask);
+// Chooses again after a watcher or a tray came or went. An XEmbed icon that
+// stays with XEmbed is docked again, in case another tray took over.
+void chooseAgain() {
+    TrayHost& current = host();
+    if (current == TrayHost::Hidden) {
+        return;
     }
-    XUngrabServer(d);
-    XFlush(d);
-    return owner;
-}
-
-void sendDockRequest(Display* d) {
-    Tray& t = tray();
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = t.manager;
-    message.xclient.message_type = atom("_NET_SYSTEM_TRAY_OPCODE");
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = CurrentTime;
-    message.xclient.data.l[1] = RequestDock;
-    message.xclient.data.l[2] = static_cast<long>(t.icon);
-    XSendEvent(d, t.manager, False, NoEventMask, &message);
-    XFlush(d);
-}
-
-// Creates the icon window if needed and asks the manager to dock it, once
-// per manager and window; false when the screen has no tray manager.
-bool dock(Display* d) {
-    Tray& t = tray();
-    if (t.icon == 0) {
-        createIcon(d);
+    const TraySwitch step = switchTray(current, statusWatcherPresent(), xembedTrayPresent());
+    if (step.enter != TrayHost::Hidden) {
+        leave(step.leave);
+        current = enter(step.enter);
+    } else if (current == TrayHost::Xembed && !dockXembedIcon()) {
+        leave(current);
+        current = enter(TrayHost::Taskbar);
     }
-    const ::Window owner = findManager(d);
-    if (owner == None) {
-        t.manager = 0;
-        return false;
-    }
-    if (owner != t.manager || t.icon != t.dockedIcon) {
-        t.manager = owner;
-        t.dockedIcon = t.icon;
-        chooseBackground(d);
-        sendDockRequest(d);
-    }
-    return true;
-}
-
-void stopHover() {
-    Tray& t = tray();
-    t.hovering = false;
-    hideTrayTip();
-}
-
-void startHover() {
-    Tray& t = tray();
-    t.hovering = true;
-    t.hoverSince = Clock::now();
 }
 
 void storeTip(const TrayIcon& record) {
-    Tray& t = tray();
-    const auto length = static_cast<int>(strnlen(record.tip, MaxTip));
-    formatText(t.tip, sizeof t.tip, "%.*s", length, record.tip);
-    updateTrayTip(t.tip);
-}
-
-void addIcon(const TrayIcon& record) {
-    Display* d = openDisplay();
-    if (d == nullptr) {
+    if ((record.flags & TipFlag) == 0) {
         return;
     }
-    if ((record.flags & TipFlag) != 0) {
-        storeTip(record);
-    }
-    Tray& t = tray();
-    t.wanted = true;
-    watchRoot(d);
-    if (!dock(d)) {
-        iconifyInsteadOfTray();
-    }
-}
-
-// Forgets the icon window; it is destroyed unless it is already gone.
-void dropIcon(Display* d, bool destroy) {
-    Tray& t = tray();
-    stopHover();
-    t.clickPending = false;
-    if (t.icon != 0 && destroy) {
-        XUnmapWindow(d, t.icon);
-        XDestroyWindow(d, t.icon);
-        XFlush(d);
-    }
-    t.icon = 0;
-    t.dockedIcon = 0;
-}
-
-void deleteIcon() {
-    Display* d = openedDisplay();
-    if (d != nullptr) {
-        dropIcon(d, true);
-    }
-    tray().wanted = false;
-}
-
-// Left presses: the second within DoubleClickMs of the first (server times,
-// which wrap) is the double click. Other buttons end a pending click.
-bool buttonPressed(const XButtonEvent& button, WindowEvent& event) {
-    Tray& t = tray();
-    stopHover();
-    if (button.button != Button1) {
-        t.clickPending = false;
-        return false;
-    }
-    const auto elapsed = static_cast<std::uint32_t>(button.time - t.firstClick);
-    if (t.clickPending && elapsed <= DoubleClickMs) {
-        t.clickPending = false;
-        event = WindowEvent::TrayDoubleClick;
-        return true;
-    }
-    t.clickPending = true;
-    t.firstClick = button.time;
-    return false;
-}
-
-// A manager that ends reparents the icon to the root window (its save-set)
-// or destroys it with its own windows; either way the icon is made anew at
-// the next manager.
-void iconLost(const XEvent& xevent) {
-    Display* d = xevent.xany.display;
-    if (xevent.type == DestroyNotify) {
-        dropIcon(d, false);
-    } else if (xevent.xreparent.parent == session().root) {
-        dropIcon(d, true);
-    }
-}
-
-// A tray gives the icon its own height (or width) and the hinted minimum
-// across; the hints then ask for a square of the larger side, once per side.
-void resized(Display* d, const XConfigureEvent& configure) {
-    Tray& t = tray();
-    t.width = configure.width;
-    t.height = configure.height;
-    int side = t.width > t.height ? t.width : t.height;
-    side = side < MaxHintedSide ? side : MaxHintedSide;
-    if (t.width != t.height && side > t.hintedSide) {
-        setSizeHints(d, t.icon, side);
-    }
-    paintTrayIcon(t.icon, t.width, t.height);
-}
-
-bool iconEvent(const XEvent& xevent, WindowEvent& event) {
-    Tray& t = tray();
-    switch (xevent.type) {
-    case Expose:
-        if (xevent.xexpose.count == 0) {
-            paintTrayIcon(t.icon, t.width, t.height);
-        }
-        break;
-    case ConfigureNotify:
-        resized(xevent.xany.display, xevent.xconfigure);
-        break;
-    case ButtonPress:
-        return buttonPressed(xevent.xbutton, event);
-    case EnterNotify:
-        startHover();
-        break;
-    case MotionNotify:
-        if (!t.hovering) {
-            startHover();
-        }
-        break;
-    case LeaveNotify:
-        stopHover();
-        break;
-    case DestroyNotify:
-    case ReparentNotify:
-        iconLost(xevent);
-        break;
-    default:
-        break;
-    }
-    return false;
-}
-
-bool isManagerAnnouncement(const XClientMessageEvent& message) {
-    return message.window == session().root && message.message_type == atom("MANAGER") &&
-           message.format == 32 && static_cast<Atom>(message.data.l[1]) == selectionAtom();
-}
-
-void managerAppeared(Display* d) {
-    if (tray().wanted && dock(d)) {
-        withdrawIfIconifiedForTray();
-    }
-}
-
-// Without a manager the status window is kept reachable from the taskbar
-// until the next one appears.
-void managerGone() {
-    Tray& t = tray();
-    t.manager = 0;
-    if (t.wanted) {
-        iconifyInsteadOfTray();
-    }
+    char(&tip)[128] = tipText();
+    formatText(tip, sizeof tip, "%.*s", static_cast<int>(strnlen(record.tip, sizeof tip - 1)),
+               record.tip);
+    setXembedTip(tip);
+    setStatusTip(tip);
 }
 
 } // namespace
 
 bool translateTrayEvent(const XEvent& xevent, WindowEvent& event) {
-    Tray& t = tray();
-    if (openedDisplay() == nullptr || handleTrayTipEvent(xevent, t.tip)) {
-        return false;
+    XembedNews news = XembedNews::Nothing;
+    const bool meansEvent = translateXembedEvent(xevent, event, news);
+    if (news != XembedNews::Nothing) {
+        chooseAgain();
     }
-    if (t.icon != 0 && xevent.xany.window == t.icon) {
-        return iconEvent(xevent, event);
-    }
-    if (xevent.type == ClientMessage && isManagerAnnouncement(xevent.xclient)) {
-        managerAppeared(xevent.xany.display);
-    } else if (xevent.type == DestroyNotify && t.manager != 0 &&
-               xevent.xdestroywindow.window == t.manager) {
-        managerGone();
-    }
-    return false;
+    return meansEvent;
 }
 
-void pollTray() {
-    Tray& t = tray();
-    if (!t.hovering || t.icon == 0 || t.tip[0] == '\0' || trayTipShown()) {
-        return;
+bool pollTray(WindowEvent& event) {
+    pollXembedTray();
+    const StatusNews news = serviceStatusBus();
+    if (news.watcherChanged) {
+        chooseAgain();
     }
-    if (Clock::now() - t.hoverSince >= HoverDelay) {
-        showTrayTip(t.icon, t.tip);
+    if (news.activated && host() == TrayHost::StatusNotifier) {
+        event = WindowEvent::TrayDoubleClick;
+        return true;
     }
+    return false;
 }
 
 } // namespace platform::x11
@@ -398,17 +124,22 @@ NativeHandle loadSmallIcon(NativeHandle, int iconResource) {
 }
 
 void notifyTray(TrayAction action, const TrayIcon& icon) {
+    using namespace x11;
     switch (action) {
     case TrayAction::Add:
-        x11::addIcon(icon);
+        if (openDisplay() == nullptr) {
+            return;
+        }
+        storeTip(icon);
+        leave(host());
+        host() = enter(chooseTrayHost(statusWatcherPresent(), xembedTrayPresent()));
         break;
     case TrayAction::Modify:
-        if ((icon.flags & x11::TipFlag) != 0) {
-            x11::storeTip(icon);
-        }
+        storeTip(icon);
         break;
     case TrayAction::Delete:
-        x11::deleteIcon();
+        leave(host());
+        host() = TrayHost::Hidden;
         break;
     }
 }
