@@ -4,6 +4,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <GL/gl.h>
+
 namespace platform {
 namespace {
 
@@ -20,6 +22,25 @@ PIXELFORMATDESCRIPTOR statusPixelFormat() {
     format.cDepthBits = 16;
     format.iLayerType = PFD_MAIN_PLANE;
     return format;
+}
+
+// Lists the blank again with its advance drawn from a one-byte bitmap. An
+// empty glyph's list is made with a null bitmap, and Wine's OpenGL (checked
+// with Wine 8) then moves the raster position by nothing: the window's words
+// ran together. Windows draws the same list either way.
+void relistBlank(HDC dc, int first, int count, std::uint32_t listBase) {
+    if (' ' < first || ' ' >= first + count) {
+        return;
+    }
+    static const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+    static const GLubyte blank[4] = {};
+    GLYPHMETRICS metrics{};
+    if (GetGlyphOutlineA(dc, ' ', GGO_METRICS, &metrics, 0, nullptr, &identity) == GDI_ERROR) {
+        return;
+    }
+    glNewList(listBase + static_cast<std::uint32_t>(' ' - first), GL_COMPILE);
+    glBitmap(0, 0, 0, 0, static_cast<GLfloat>(metrics.gmCellIncX), 0, blank);
+    glEndList();
 }
 
 } // namespace
@@ -51,6 +72,7 @@ void buildFontLists(NativeHandle deviceContext, int first, int count, std::uint3
                              OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, 0, "Courier New");
     HGDIOBJ previous = SelectObject(dc, font);
     wglUseFontBitmapsA(dc, static_cast<DWORD>(first), static_cast<DWORD>(count), listBase);
+    relistBlank(dc, first, count, listBase);
     SelectObject(dc, previous);
     DeleteObject(font);
 }
