@@ -59,15 +59,34 @@ start_tray_host() {
 }
 
 stop_tray_host() {
-    if [ -n "$tray_pid" ] && kill "$tray_pid" 2>/dev/null; then wait "$tray_pid" 2>/dev/null || true; fi
-    sed -i "/^$tray_pid\$/d" "$x_pid_file"
+    stop_server "$tray_pid"
     tray_pid=""
+}
+
+# Stops one server started here before the session ends.
+stop_server() { # <pid>
+    if [ -n "$1" ] && kill "$1" 2>/dev/null; then wait "$1" 2>/dev/null || true; fi
+    sed -i "/^$1\$/d" "$x_pid_file"
     return 0
 }
 
+# Starts a private D-Bus session bus and exports its address.
+start_session_bus() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    dbus-daemon --session --nofork --print-address=3 3>"$fifo" 2>/dev/null &
+    remember_pid $!
+    DBUS_SESSION_BUS_ADDRESS=$(timeout 20 head -n 1 "$fifo") || { rm -f "$fifo"; echo "dbus-daemon did not start"; return 1; }
+    rm -f "$fifo"
+    export DBUS_SESSION_BUS_ADDRESS
+}
+
 # A script's work folder and X session, and the monitor it runs (its pid in
-# monitor_pid), all ended with the script.
+# monitor_pid), all ended with the script. No session bus unless the script
+# starts its own: the machine's may have a tray watcher on it.
 begin_x_test() {
+    unset DBUS_SESSION_BUS_ADDRESS
     work=$(mktemp -d)
     monitor_pid=""
     trap end_x_test EXIT
