@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks: one update and one lookup (Google Benchmark), one status frame
 # on a real window under Xvfb, then the monitor's CPU time over a minute in
-# silent, window and tray mode, side by side with a bare 100 ms sleep loop.
+# silent, window and tray mode (the XEmbed icon, and the StatusNotifierItem
+# icon on a private session bus), side by side with a bare 100 ms sleep loop.
 # IDLE_SECONDS sets the measuring time (default 60).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,19 +23,27 @@ cleanup() {
 trap cleanup EXIT
 start_x_session
 start_tray_host
+# A session bus with a StatusNotifierWatcher for the one monitor told of it.
+start_session_bus
+sni_bus=$DBUS_SESSION_BUS_ADDRESS
+unset DBUS_SESSION_BUS_ADDRESS
+DBUS_SESSION_BUS_ADDRESS=$sni_bus /usr/bin/python3 "$root/tests/e2e/lib/sni_host.py" \
+    >"$work/sni_host.out" 2>&1 &
+pids+=($!)
+timeout 10 bash -c "until grep -q '^ready' '$work/sni_host.out'; do sleep 0.1; done"
 "$build/bench/frame_bench" --benchmark_min_time=2
 
 seconds=${IDLE_SECONDS:-60}
 # One monitor per mode, each in a client folder of its own, updating once a
 # minute as a user would run it.
-start_monitor() { # <mode> <settings>
+start_monitor() { # <mode> <settings> [session bus address]
     local folder="$work/$1/FAH/vigilon"
     mkdir -p "$folder"
     cp "$root/data/database.txt" "$folder/"
     printf 'Current Work Unit\n-----------------\nName: p2665_IBX\nTag: -\nProgress: 23%%  [||____]\n' \
         >"$work/$1/FAH/unitinfo.txt"
     printf '%b' "$2" >"$folder/vigilon.ini"
-    (cd "$folder" && exec "$build/vigilon") &
+    (cd "$folder" && exec env ${3:+DBUS_SESSION_BUS_ADDRESS=$3} "$build/vigilon") &
     pids+=($!)
 }
 # Today's client, stood in for by the fake client: its unit moves on once a
@@ -51,6 +60,7 @@ timeout 10 bash -c "until grep -q '^listening on' '$work/fake_client.out'; do sl
 start_monitor silent 'delay 1\nfhlog 1\nnowin 1\n'
 start_monitor window 'delay 1\nfhlog 1\n'
 start_monitor tray 'delay 1\nfhlog 1\nquiet 1\n'
+start_monitor sni 'delay 1\nfhlog 1\nquiet 1\n' "$sni_bus"
 start_monitor api "delay 1\\nfhlog 1\\nnowin 1\\nclapi 127.0.0.1:$api_port\\n"
 "$build/bench/idle_reference" &
 pids+=($!)
@@ -73,24 +83,26 @@ memory() { # resident and private memory
 # the steady cost of running.
 warmup=5
 sleep "$warmup"
-# pids: the fake client, then silent, window, tray, api, then the bare loop.
-measured=("${pids[@]:1}")
+# pids: the watcher, the fake client, then silent, window, tray, sni, api,
+# then the bare loop.
+measured=("${pids[@]:2}")
 start=()
-for i in 0 1 2 3 4; do start+=("$(process_cpu_ms "${measured[i]}")"); done
+for i in 0 1 2 3 4 5; do start+=("$(process_cpu_ms "${measured[i]}")"); done
 sleep "$seconds"
-names=(silent window tray "api silent" "bare loop")
+names=(silent window tray "tray sni" "api silent" "bare loop")
 steady=()
 echo "CPU time: the first $warmup s, then the next $seconds s"
-for i in 0 1 2 3 4; do
+for i in 0 1 2 3 4 5; do
     end=$(process_cpu_ms "${measured[i]}")
     steady+=("$(awk -v a="${start[i]}" -v b="$end" 'BEGIN { printf "%.1f", b - a }')")
     line=$(printf '  %-10s %8s ms, then %8s ms' "${names[i]}" "${start[i]}" "${steady[i]}")
-    [ "$i" -lt 4 ] && line="$line; $(memory "${measured[i]}")"
+    [ "$i" -lt 5 ] && line="$line; $(memory "${measured[i]}")"
     echo "$line"
 done
-awk -v s="${steady[0]}" -v w="${steady[1]}" -v t="${steady[2]}" -v a="${steady[3]}" \
-    -v r="${steady[4]}" 'BEGIN {
+awk -v s="${steady[0]}" -v w="${steady[1]}" -v t="${steady[2]}" -v n="${steady[3]}" \
+    -v a="${steady[4]}" -v r="${steady[5]}" 'BEGIN {
     if (s > 0) printf "  running: window / silent %.2f, tray / silent %.2f\n", w / s, t / s
+    if (s > 0) printf "  running: tray sni / silent %.2f\n", n / s
     if (s > 0) printf "  running: api silent (a change a second) / silent %.2f\n", a / s
     if (r > 0) printf "  running: silent / bare loop %.2f\n", s / r
 }'
