@@ -6,7 +6,7 @@ packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libben
           mesa-common-dev libgl1-mesa-dri:amd64 xfonts-75dpi xfonts-base
           xvfb openbox trayer xdotool wmctrl x11-utils x11-apps imagemagick
           python3 python3-websockets python3-dbus python3-gi dbus-daemon dbus-bin util-linux procps
-          libsqlite3-dev libcpp-httplib-dev nlohmann-json3-dev chromium curl)
+          libsqlite3-dev libcpp-httplib-dev libssl-dev nlohmann-json3-dev chromium curl openssl)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -1,5 +1,8 @@
 #include "companion_listener.hpp"
 
+#include "server_clock.hpp"
+#include "server_log.hpp"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +19,7 @@ constexpr char Greeting[] = "Vigilon companion server ready";
 constexpr int Backlog = 1024;
 constexpr int EventsPerWait = 256;
 constexpr int WaitMilliseconds = 100;
+constexpr std::size_t RefusedLinesPerMinute = 10;
 
 std::string peerAddress(const sockaddr_storage& peer) {
     char text[INET6_ADDRSTRLEN] = "";
@@ -26,6 +30,17 @@ std::string peerAddress(const sockaddr_storage& peer) {
                   sizeof text);
     }
     return text;
+}
+
+IpAddress peerIp(const sockaddr_storage& peer) {
+    if (peer.ss_family == AF_INET6) {
+        std::uint8_t bytes[16];
+        std::memcpy(bytes, &reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr, sizeof bytes);
+        return ipv6Address(bytes);
+    }
+    std::uint8_t bytes[4];
+    std::memcpy(bytes, &reinterpret_cast<const sockaddr_in&>(peer).sin_addr, sizeof bytes);
+    return ipv4Address(bytes);
 }
 
 int boundPort(int fd) {
@@ -61,7 +76,9 @@ void watch(int epoll, int fd) {
 
 } // namespace
 
-CompanionListener::CompanionListener(Hub& hub, ListenerLimits limits) : hub_(hub), limits_(limits) {
+CompanionListener::CompanionListener(Hub& hub, ListenerLimits limits)
+    : hub_(hub), limits_(std::move(limits)), openPerAddress_(limits_.perAddress),
+      refusedLog_(RefusedLinesPerMinute, 60.0) {
     epoll_ = epoll_create1(EPOLL_CLOEXEC);
     wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     watch(epoll_, wake_);
@@ -149,9 +166,18 @@ void CompanionListener::acceptAll() {
         if (fd < 0) {
             return; // EAGAIN, or a peer that left before it was accepted
         }
+        std::string address = peerAddress(peer);
+        if (!limits_.allowed.allows(peerIp(peer))) {
+            refuse(fd, address, "not in --allow");
+            continue;
+        }
         if (connections_.size() >= limits_.maxConnections) {
-            hub_.counters().refused++;
-            close(fd);
+            refuse(fd, address, "the server holds all the connections it takes");
+            continue;
+        }
+        if (!openPerAddress_.add(address)) {
+            refuse(fd, address,
+                   "its address holds " + std::to_string(limits_.perAddress) + " open");
             continue;
         }
         // A monitor sending its final record does not read the greeting and
@@ -159,7 +185,7 @@ void CompanionListener::acceptAll() {
         send(fd, Greeting, sizeof Greeting - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
         auto connection = std::make_unique<Connection>();
         connection->fd = fd;
-        connection->address = peerAddress(peer);
+        connection->address = std::move(address);
         connection->deadline = Clock::now() + limits_.perConnection;
         epoll_event event{};
         event.events = EPOLLIN | EPOLLRDHUP;
@@ -204,10 +230,23 @@ void CompanionListener::complete(Connection& c, bool peerGone) {
     drop(c.fd);
 }
 
+void CompanionListener::refuse(int fd, const std::string& address, const std::string& why) {
+    hub_.counters().refused++;
+    close(fd);
+    if (auto line = refusedLog_.line(address, currentTime(),
+                                     "refused a connection from " + address + ": " + why)) {
+        logLine(*line);
+    }
+}
+
 void CompanionListener::drop(int fd) {
     epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
     close(fd);
-    connections_.erase(fd);
+    auto found = connections_.find(fd);
+    if (found != connections_.end()) {
+        openPerAddress_.remove(found->second->address);
+        connections_.erase(found);
+    }
 }
 
 void CompanionListener::sweep(Clock::time_point now) {

@@ -1,10 +1,13 @@
 // The companion side: accepts monitors on TCP, greets each, reads its
 // 2048-byte message, answers with one command byte and closes. One thread
 // serves every connection through epoll; each connection has a time limit
-// and a fixed buffer, so no peer can hold another.
+// and a fixed buffer, so no peer can hold another. Peers outside the allowed
+// ranges, and connections over the limits (in all, and per source address),
+// are closed at once and counted as refused.
 #pragma once
 
 #include "hub.hpp"
+#include "source_limits.hpp"
 
 #include <array>
 #include <chrono>
@@ -17,6 +20,8 @@ struct ListenerLimits {
     std::chrono::milliseconds perConnection{10000}; // the monitor's own step limit
     std::chrono::milliseconds drainOnStop{2000};
     std::size_t maxConnections = 4096;
+    std::size_t perAddress = 64; // open connections per source address
+    AllowList allowed;           // empty: anyone
 };
 
 class CompanionListener {
@@ -50,6 +55,7 @@ private:
     void drop(int fd);
     void sweep(Clock::time_point now);
     void closeListener();
+    void refuse(int fd, const std::string& address, const std::string& why);
 
     Hub& hub_;
     ListenerLimits limits_;
@@ -58,4 +64,6 @@ private:
     int wake_ = -1;
     int port_ = 0;
     std::unordered_map<int, std::unique_ptr<Connection>> connections_;
+    AddressCounts openPerAddress_;
+    LogThrottle refusedLog_;
 };

@@ -2,10 +2,9 @@
 // progress rate and time left, and points per day of finished units.
 #pragma once
 
-#include <optional>
+#include "server_clock.hpp"
 
-// Times are seconds since the epoch, with fractions.
-using Seconds = double;
+#include <optional>
 
 // The progress of the current unit, as first seen at each percent value. The
 // rate runs from the first value seen to the latest; a value that falls

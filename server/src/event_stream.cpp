@@ -1,5 +1,7 @@
 #include "event_stream.hpp"
 
+#include "server_clock.hpp"
+
 #include <httplib.h>
 
 #include <chrono>

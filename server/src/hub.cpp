@@ -1,27 +1,19 @@
 #include "hub.hpp"
 
 #include "machine_json.hpp"
-
-#include <cstdio>
+#include "server_log.hpp"
 
 namespace {
 constexpr int RecentUnits = 50;
 constexpr int RecentCommands = 20;
 constexpr double SecondsPerDay = 86400.0;
+constexpr Seconds ForgetCheckEvery = 60.0;
+constexpr std::size_t LogLinesPerMinute = 10;
 } // namespace
 
-Seconds currentTime() {
-    using namespace std::chrono;
-    return duration<double>(system_clock::now().time_since_epoch()).count();
-}
-
-void logLine(const std::string& text) {
-    std::string line = isoTime(currentTime()) + " " + text + "\n";
-    std::fputs(line.c_str(), stderr);
-}
-
 Hub::Hub(HistoryStore& store, std::size_t machineCapacity)
-    : store_(store), registry_(machineCapacity) {
+    : store_(store), registry_(machineCapacity), malformedLog_(LogLinesPerMinute, 60.0),
+      limitLog_(LogLinesPerMinute, 60.0) {
     for (const MachineTotals& totals : store_.timedTotals()) {
         registry_.seedTotals(totals.machineId, totals.points, totals.duration);
     }
@@ -32,22 +24,35 @@ HubReply Hub::handleMessage(const std::string& address, std::string_view message
     RecordParse parsed = parseMessage(message);
     if (!parsed.record) {
         counters_.malformed++;
-        logLine("dropped a malformed record from " + address + ": " + parsed.error);
+        logThrottled(malformedLog_, address,
+                     "dropped a malformed record from " + address + ": " + parsed.error, now);
         return result;
     }
     Observation seen;
     {
         std::lock_guard lock(mutex_);
+        forgetUnseen(now);
         seen = registry_.observe(address, *parsed.record, now);
     }
     if (!seen.accepted) {
-        counters_.refused++;
-        logLine("dropped a record from " + address + ": too many machines");
+        counters_.overMachineLimit++;
+        std::string limit =
+            seen.addressFull ? std::to_string(MaxMachinesPerAddress) + " machines from this address"
+                             : "the most machines the server keeps";
+        logThrottled(limitLog_, address, "dropped a record from " + address + ": " + limit, now);
         return result;
     }
     counters_.records++;
     if (seen.finished) {
         counters_.unitsFinished++;
+    }
+    if (seen.finished && seen.overRate) {
+        counters_.unitsOverRate++;
+        logThrottled(limitLog_, address,
+                     "did not store a finished unit of " + seen.machineId + ": over " +
+                         std::to_string(StoredUnitsPerMinute) + " a minute",
+                     now);
+    } else if (seen.finished) {
         if (!store_.addUnit(*seen.finished)) {
             logLine("could not store the finished unit of " + seen.machineId);
         }
@@ -91,6 +96,7 @@ QueueResult Hub::queueCommand(const std::string& machineId, Command command) {
 nlohmann::json Hub::machinesJson(Seconds now) {
     nlohmann::json list = nlohmann::json::array();
     std::lock_guard lock(mutex_);
+    forgetUnseen(now);
     for (const Machine* machine : registry_.all()) {
         list.push_back(machineJson(registry_, *machine, now));
     }
@@ -128,7 +134,36 @@ nlohmann::json Hub::statsJson() {
             {"timedOut", counters_.timedOut.load()},
             {"refused", counters_.refused.load()},
             {"commandsSent", counters_.commandsSent.load()},
-            {"unitsFinished", counters_.unitsFinished.load()}};
+            {"unitsFinished", counters_.unitsFinished.load()},
+            {"overMachineLimit", counters_.overMachineLimit.load()},
+            {"unitsOverRate", counters_.unitsOverRate.load()},
+            {"forgotten", counters_.forgotten.load()}};
+}
+
+void Hub::forgetUnseen(Seconds now) {
+    if (now - lastForget_ < ForgetCheckEvery && now >= lastForget_) {
+        return;
+    }
+    lastForget_ = now;
+    std::size_t count = registry_.forgetUnseenSince(now - ForgetUnseenAfter);
+    if (count > 0) {
+        counters_.forgotten += count;
+        ++version_;
+        changedSignal_.notify_all();
+        logLine("forgot " + std::to_string(count) + " machine(s) unseen for 30 days");
+    }
+}
+
+void Hub::logThrottled(LogThrottle& throttle, const std::string& address, const std::string& text,
+                       Seconds now) {
+    std::optional<std::string> line;
+    {
+        std::lock_guard lock(logMutex_);
+        line = throttle.line(address, now, text);
+    }
+    if (line) {
+        logLine(*line);
+    }
 }
 
 void Hub::changed() {

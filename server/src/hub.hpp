@@ -5,6 +5,7 @@
 
 #include "history_store.hpp"
 #include "machine_registry.hpp"
+#include "source_limits.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -15,11 +16,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-Seconds currentTime();
-
-// One line on stderr with the time in front.
-void logLine(const std::string& text);
 
 struct HubReply {
     std::string machineId;
@@ -33,13 +29,20 @@ struct HubCounters {
     std::atomic<std::uint64_t> refused{0};
     std::atomic<std::uint64_t> commandsSent{0};
     std::atomic<std::uint64_t> unitsFinished{0};
+    // Records dropped because they would add a machine over a limit.
+    std::atomic<std::uint64_t> overMachineLimit{0};
+    // Finished units not stored: over the machine's rate.
+    std::atomic<std::uint64_t> unitsOverRate{0};
+    // Machines forgotten after 30 days unseen.
+    std::atomic<std::uint64_t> forgotten{0};
 };
 
 class Hub {
 public:
-    explicit Hub(HistoryStore& store, std::size_t machineCapacity = 10000);
+    explicit Hub(HistoryStore& store, std::size_t machineCapacity = MaxMachines);
 
-    // One received message from a peer; malformed ones are counted and logged.
+    // One received message from a peer; malformed ones are counted, and
+    // logged at most once a minute per address (ten lines a minute in all).
     HubReply handleMessage(const std::string& address, std::string_view message, Seconds now);
     // The reply byte went out to the machine.
     void replySent(const std::string& machineId, unsigned char reply, Seconds now);
@@ -60,6 +63,11 @@ public:
 
 private:
     void changed();
+    // Forgets long-unseen machines, at most once a minute; under the lock.
+    void forgetUnseen(Seconds now);
+    // A line for the address, unless the throttle holds it back.
+    void logThrottled(LogThrottle& throttle, const std::string& address, const std::string& text,
+                      Seconds now);
 
     HistoryStore& store_;
     MachineRegistry registry_;
@@ -67,4 +75,8 @@ private:
     std::condition_variable changedSignal_;
     std::uint64_t version_ = 0;
     HubCounters counters_;
+    Seconds lastForget_ = 0;
+    std::mutex logMutex_;
+    LogThrottle malformedLog_;
+    LogThrottle limitLog_;
 };

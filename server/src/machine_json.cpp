@@ -1,9 +1,6 @@
 #include "machine_json.hpp"
 
 #include <cmath>
-#include <ctime>
-#include <iomanip>
-#include <sstream>
 
 namespace {
 
@@ -15,18 +12,6 @@ template <typename T> nlohmann::json valueIf(bool known, const T& value) {
     return known ? nlohmann::json(value) : nlohmann::json(nullptr);
 }
 } // namespace
-
-std::string isoTime(Seconds time) {
-    double whole = std::floor(time);
-    std::time_t seconds = static_cast<std::time_t>(whole);
-    int millis = static_cast<int>((time - whole) * 1000.0);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    std::ostringstream text;
-    text << std::put_time(&parts, "%Y-%m-%dT%H:%M:%S") << '.' << std::setfill('0') << std::setw(3)
-         << millis << 'Z';
-    return text.str();
-}
 
 nlohmann::json machineJson(const MachineRegistry& registry, const Machine& m, Seconds now) {
     const StatusRecord& r = m.last;

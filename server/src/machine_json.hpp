@@ -3,13 +3,11 @@
 
 #include "history_store.hpp"
 #include "machine_registry.hpp"
+#include "server_clock.hpp"
 
 #include <nlohmann/json.hpp>
 
 #include <string>
-
-// ISO 8601 in UTC with milliseconds: 2024-05-01T12:00:00.250Z
-std::string isoTime(Seconds time);
 
 nlohmann::json machineJson(const MachineRegistry& registry, const Machine& machine, Seconds now);
 nlohmann::json unitJson(const FinishedUnit& unit);

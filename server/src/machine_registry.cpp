@@ -67,6 +67,10 @@ Observation MachineRegistry::observe(const std::string& address, const StatusRec
         if (machines_.size() >= capacity_) {
             return result;
         }
+        if (!perAddress_.add(address)) {
+            result.addressFull = true;
+            return result;
+        }
         Machine fresh;
         fresh.id = result.machineId;
         fresh.address = address;
@@ -91,6 +95,8 @@ Observation MachineRegistry::observe(const std::string& address, const StatusRec
                                   ? gap
                                   : (1 - NewGapWeight) * m.usualInterval + NewGapWeight * gap;
             result.finished = advance(m, record, now);
+            result.overRate =
+                result.finished && !m.storedUnits.take(now, StoredUnitsPerMinute, 60.0);
         }
     }
     Machine& m = found->second;
@@ -103,6 +109,24 @@ Observation MachineRegistry::observe(const std::string& address, const StatusRec
         result.reply = static_cast<unsigned char>(m.pending);
     }
     return result;
+}
+
+std::size_t MachineRegistry::forgetUnseenSince(Seconds before) {
+    std::size_t forgotten = 0;
+    for (auto it = machines_.begin(); it != machines_.end();) {
+        const Machine& m = it->second;
+        if (m.lastSeen >= before) {
+            ++it;
+            continue;
+        }
+        if (m.timedDuration > 0) {
+            seeds_[m.id] = {m.timedPoints, m.timedDuration};
+        }
+        perAddress_.remove(m.address);
+        it = machines_.erase(it);
+        ++forgotten;
+    }
+    return forgotten;
 }
 
 QueueResult MachineRegistry::queue(const std::string& id, Command command) {

@@ -7,6 +7,7 @@
 #include "history_store.hpp"
 #include "hub.hpp"
 #include "options.hpp"
+#include "server_log.hpp"
 #include "token.hpp"
 #include "web_server.hpp"
 
@@ -14,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -59,18 +61,41 @@ int awaitStopSignal(const sigset_t& signals) {
     }
 }
 
+// --token, else VIGILON_SERVER_TOKEN (which keeps it out of the process list:
+// the service reads it from a root-only file), else a new one.
+bool commandToken(const ServerOptions& options, std::string& token, bool& generated) {
+    token = options.token;
+    if (const char* given = std::getenv("VIGILON_SERVER_TOKEN");
+        token.empty() && given != nullptr) {
+        token = given;
+        if (!usableToken(token)) {
+            std::cerr << "vigilon_server: VIGILON_SERVER_TOKEN is not a usable token "
+                         "(8 characters or more, no blanks)\n";
+            return false;
+        }
+    }
+    generated = token.empty();
+    if (generated) {
+        token = generateToken();
+    }
+    return true;
+}
+
 void announce(const ServerOptions& o, int companionPort, int webPort, const std::string& db,
               const std::string& token, bool tokenGenerated) {
+    bool tls = !o.tlsCert.empty();
     std::cout << "companion: listening on " << o.listenAddress << ":" << companionPort << "\n"
-              << "dashboard: http://" << o.webAddress << ":" << webPort << "/\n"
+              << "dashboard: " << (tls ? "https" : "http") << "://" << o.webAddress << ":"
+              << webPort << "/\n"
               << "database: " << db << "\n";
     if (tokenGenerated) {
         std::cout << "token: " << token << "\n";
     }
     std::cout << std::flush;
-    if (!isLoopbackAddress(o.webAddress)) {
+    if (!tls && !isLoopbackAddress(o.webAddress)) {
         std::cerr << "warning: the dashboard listens on " << o.webAddress
-                  << ", which other machines can reach; its page and API are not encrypted\n";
+                  << ", which other machines can reach, without TLS: its page, API and command"
+                     " token are not encrypted (see --tls-cert and --tls-key)\n";
     }
 }
 
@@ -85,15 +110,28 @@ int serve(const ServerOptions& options, const sigset_t& signals) {
         return 1;
     }
     Hub hub(*store);
-    CompanionListener companion(hub);
+    ListenerLimits limits;
+    limits.perAddress = options.perAddressLimit;
+    limits.allowed = options.allowed;
+    CompanionListener companion(hub, limits);
     if (!companion.bind(options.listenAddress, options.listenPort, error)) {
         std::cerr << "vigilon_server: cannot listen on " << options.listenAddress << ":"
                   << options.listenPort << ": " << error << "\n";
         return 1;
     }
-    bool generated = options.token.empty();
-    std::string token = generated ? generateToken() : options.token;
-    WebServer web(hub, token);
+    bool generated = false;
+    std::string token;
+    if (!commandToken(options, token, generated)) {
+        return 1;
+    }
+    TlsFiles tls{options.tlsCert, options.tlsKey};
+    WebServer web(hub, token, options.tlsCert.empty() ? nullptr : &tls);
+    if (!web.valid()) {
+        std::cerr << "vigilon_server: cannot use the TLS certificate " << options.tlsCert
+                  << " with the key " << options.tlsKey
+                  << " (unreadable, not PEM, or not a pair)\n";
+        return 1;
+    }
     if (!web.bind(options.webAddress, options.webPort)) {
         std::cerr << "vigilon_server: cannot serve the dashboard on " << options.webAddress << ":"
                   << options.webPort << "\n";

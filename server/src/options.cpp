@@ -1,21 +1,33 @@
 #include "options.hpp"
 
+#include "token.hpp"
+
 #include <charconv>
 
 const char* const UsageText =
     "usage: vigilon_server [--listen ADDR[:PORT]] [--web ADDR:PORT] [--db PATH] [--token TEXT]\n"
+    "                      [--per-address-limit N] [--allow CIDR[,CIDR...]]\n"
+    "                      [--tls-cert FILE --tls-key FILE]\n"
     "       vigilon_server --help | --version\n"
     "The companion server of the Vigilon monitors: takes their status records, shows\n"
     "the machines on a web dashboard, keeps the finished units and sends commands.\n"
     "Serves until Ctrl+C or SIGTERM.\n"
-    "  --listen   companion address (default 0.0.0.0, port 25876)\n"
-    "  --web      dashboard address (default 127.0.0.1:8080)\n"
-    "  --db       history database (default vigilon_server.db beside the program)\n"
-    "  --token    token for commands (default: a new one, printed at start)\n"
-    "  --help     this text\n"
-    "  --version  the program's name and version\n";
+    "  --listen ADDR[:PORT]    companion address (default 0.0.0.0, port 25876)\n"
+    "  --web ADDR:PORT         dashboard address (default 127.0.0.1:8080)\n"
+    "  --db PATH               history database (default vigilon_server.db beside the program)\n"
+    "  --token TEXT            token for commands (default: VIGILON_SERVER_TOKEN from the\n"
+    "                          environment, else a new one, printed at start)\n"
+    "  --per-address-limit N   open companion connections per source address (default 64)\n"
+    "  --allow CIDR[,CIDR...]  only these addresses may report, e.g. 192.168.1.0/24,127.0.0.1/32\n"
+    "                          (default: anyone; may be given more than once)\n"
+    "  --tls-cert FILE         the dashboard's certificate (PEM, with its chain): HTTPS only\n"
+    "  --tls-key FILE          its private key (PEM)\n"
+    "  --help                  this text\n"
+    "  --version               the program's name and version\n";
 
 namespace {
+
+constexpr std::size_t MaxPerAddressLimit = 1000000;
 
 bool parsePort(const std::string& text, int& port) {
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
@@ -54,9 +66,22 @@ bool applyOption(ServerOptions& o, const std::string& name, const std::string& v
     } else if (name == "--db") {
         o.databasePath = value;
         ok = !value.empty();
+    } else if (name == "--per-address-limit") {
+        auto [ptr, ec] =
+            std::from_chars(value.data(), value.data() + value.size(), o.perAddressLimit);
+        ok = ec == std::errc{} && ptr == value.data() + value.size() && o.perAddressLimit >= 1 &&
+             o.perAddressLimit <= MaxPerAddressLimit;
+    } else if (name == "--allow") {
+        if (!o.allowed.add(value, error)) {
+            error = "bad value for --allow: " + error;
+            return false;
+        }
+    } else if (name == "--tls-cert" || name == "--tls-key") {
+        (name == "--tls-cert" ? o.tlsCert : o.tlsKey) = value;
+        ok = !value.empty();
     } else if (name == "--token") {
         o.token = value;
-        ok = value.size() >= 8 && value.find_first_of(" \t\r\n") == std::string::npos;
+        ok = usableToken(value);
     } else {
         error = "unknown option " + name;
         return false;
@@ -90,6 +115,10 @@ std::optional<ServerOptions> parseOptions(const std::vector<std::string>& args,
             return std::nullopt;
         }
         ++i;
+    }
+    if (options.tlsCert.empty() != options.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return std::nullopt;
     }
     return options;
 }

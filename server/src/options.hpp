@@ -2,7 +2,9 @@
 #pragma once
 
 #include "common/companion_protocol.hpp"
+#include "source_limits.hpp"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,8 +16,11 @@ struct ServerOptions {
     int listenPort = companion::Port; // 0: any free port (tests and benchmarks)
     std::string webAddress = "127.0.0.1";
     int webPort = DefaultWebPort;
-    std::string databasePath; // empty: vigilon_server.db beside the program
-    std::string token;        // empty: one is generated
+    std::string databasePath;         // empty: vigilon_server.db beside the program
+    std::string token;                // empty: one is generated
+    std::size_t perAddressLimit = 64; // open companion connections per source address
+    AllowList allowed;                // who may report; empty: anyone
+    std::string tlsCert, tlsKey;      // both set: the dashboard over HTTPS only
     bool help = false;
     bool version = false;
 };

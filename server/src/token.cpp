@@ -2,6 +2,10 @@
 
 #include <random>
 
+bool usableToken(std::string_view token) {
+    return token.size() >= 8 && token.find_first_of(" \t\r\n") == std::string_view::npos;
+}
+
 std::string generateToken() {
     std::random_device source;
     static constexpr char Digits[] = "0123456789abcdef";

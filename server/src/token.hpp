@@ -7,6 +7,9 @@
 // 32 hex digits from the system's random source.
 std::string generateToken();
 
+// A token given by the user: 8 characters or more, no blanks.
+bool usableToken(std::string_view token);
+
 // Compares in time that depends only on the expected token's length.
 bool tokensMatch(std::string_view expected, std::string_view given);
 

@@ -1,6 +1,7 @@
 #include "web_server.hpp"
 
 #include "dashboard_assets.hpp"
+#include "server_clock.hpp"
 #include "token.hpp"
 
 #include <httplib.h>
@@ -67,11 +68,24 @@ void answerQueue(httplib::Response& res, QueueResult result) {
     }
 }
 
+std::unique_ptr<httplib::Server> makeServer(const TlsFiles* tls) {
+    if (tls == nullptr) {
+        return std::make_unique<httplib::Server>();
+    }
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+    return std::make_unique<httplib::SSLServer>(tls->certificate.c_str(), tls->key.c_str());
+#else
+    return nullptr; // cpp-httplib without OpenSSL: no HTTPS
+#endif
+}
+
 } // namespace
 
-WebServer::WebServer(Hub& hub, std::string token)
-    : hub_(hub), token_(std::move(token)), events_(hub, MaxEventClients),
-      server_(std::make_unique<httplib::Server>()) {
+WebServer::WebServer(Hub& hub, std::string token, const TlsFiles* tls)
+    : hub_(hub), token_(std::move(token)), events_(hub, MaxEventClients), server_(makeServer(tls)) {
+    if (!valid()) {
+        return;
+    }
     server_->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
     server_->set_payload_max_length(MaxRequestBody);
     server_->set_read_timeout(SocketTimeoutSeconds, 0);
@@ -127,6 +141,10 @@ void WebServer::addRoutes() {
         });
 }
 
+bool WebServer::valid() const {
+    return server_ && server_->is_valid();
+}
+
 bool WebServer::bind(const std::string& address, int port) {
     port_ = port == 0 ? server_->bind_to_any_port(address) : port;
     return port_ > 0 && (port == 0 || server_->bind_to_port(address, port));
@@ -138,5 +156,7 @@ void WebServer::run() {
 
 void WebServer::stop() {
     events_.stop();
-    server_->stop();
+    if (server_) {
+        server_->stop();
+    }
 }

@@ -44,6 +44,39 @@ TEST(OptionsTest, ParsesAddresses) {
     EXPECT_FALSE(isLoopbackAddress("0.0.0.0"));
 }
 
+TEST(OptionsTest, ParsesLimitsAndTls) {
+    struct Case {
+        std::vector<std::string> args;
+        bool ok;
+        std::size_t perAddress;
+        bool allowsOther; // 127.0.0.2 may report
+    };
+    const Case cases[] = {
+        {{}, true, 64, true},
+        {{"--per-address-limit", "8", "--allow", "127.0.0.1/32"}, true, 8, false},
+        {{"--allow", "127.0.0.1/32", "--allow", "127.0.0.2"}, true, 64, true},
+        {{"--allow", "127.0.0.1/32,::1/128"}, true, 64, false},
+        {{"--per-address-limit", "0"}, false, 0, false},
+        {{"--per-address-limit", "-1"}, false, 0, false},
+        {{"--per-address-limit", "8x"}, false, 0, false},
+        {{"--allow", "127.0.0.1/40"}, false, 0, false},
+        {{"--allow", "anyone"}, false, 0, false},
+        {{"--tls-cert", "cert.pem", "--tls-key", "key.pem"}, true, 64, true},
+        {{"--tls-cert", "cert.pem"}, false, 0, false}, // one without the other
+        {{"--tls-key", "key.pem"}, false, 0, false},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        std::optional<ServerOptions> o = parseOptions(c.args, error);
+        ASSERT_EQ(o.has_value(), c.ok) << error;
+        if (o) {
+            EXPECT_EQ(o->perAddressLimit, c.perAddress);
+            EXPECT_EQ(o->allowed.allows(*parseIpAddress("127.0.0.2")), c.allowsOther);
+            EXPECT_TRUE(o->allowed.allows(*parseIpAddress("127.0.0.1")));
+        }
+    }
+}
+
 TEST(TokenTest, MatchesOnlyTheWholeToken) {
     std::string token = generateToken();
     EXPECT_EQ(token.size(), 32u);

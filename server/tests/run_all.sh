@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# All of the server's tests: unit tests, integration with real monitors, and
-# the dashboard in headless Chromium.
+# All of the server's tests: unit tests, integration with real monitors, the
+# dashboard in headless Chromium (over HTTPS in browser_test.sh), the limits
+# per source address, and TLS.
 # Usage: run_all.sh <server-build-dir> [monitor-build-dir]
 # The monitor build (vigilon, client_simulator) defaults to build/server-monitor,
 # configured and built here from the root project when it is missing.
@@ -21,4 +22,6 @@ args=("$build/vigilon_server" "$monitors/vigilon" "$monitors/client_simulator" "
 bash "$here/integration_test.sh" "${args[@]}"
 bash "$here/browser_test.sh" "${args[@]}"
 bash "$here/client_api_test.sh" "${args[@]}"
+bash "$here/limits_test.sh" "${args[@]}"
+bash "$here/tls_test.sh" "${args[@]}"
 echo "server: all tests passed"

@@ -4,7 +4,7 @@
 // machine on today's client shows the client's ETA and PPD, marked, its
 // pause, and the client's commands, which the others lack; its Pause is
 // queued at the end.
-// Environment: DASHBOARD (http://host:port), TOKEN, COMPANION_PORT, MONITOR_ID,
+// Environment: DASHBOARD (http[s]://host:port/), TOKEN, COMPANION_PORT, MONITOR_ID,
 // CLIENT_MACHINE_ID (a machine whose record says eta=5400 ppd=123456 paused=1).
 "use strict";
 const net = require("net");
@@ -52,7 +52,9 @@ async function main() {
   const browser = await puppeteer.launch({
     executablePath: "/usr/bin/chromium",
     headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--no-first-run"],
+    args: ["--no-sandbox", "--disable-gpu", "--no-first-run",
+           // browser_test.sh serves the page over HTTPS with a self-signed certificate
+           ...(DASHBOARD.startsWith("https:") ? ["--ignore-certificate-errors"] : [])],
   });
   try {
     const page = await browser.newPage();

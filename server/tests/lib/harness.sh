@@ -17,7 +17,8 @@ lock_companion_port() {
 
 companion_port_free() { ! ss -Hltn 'sport = :25876' | grep -q .; }
 
-# Starts the server; sets server_pid and web (host:port). Extra arguments go to it.
+# Starts the server; sets server_pid, web (host:port) and web_url
+# (http://host:port or https://host:port). Extra arguments go to it.
 start_server() {
     rm -f "$work/server.out"
     "$server_bin" --web 127.0.0.1:0 --db "$work/history.db" --token "$token" "$@" \
@@ -25,7 +26,8 @@ start_server() {
     server_pid=$!
     started_pids+=("$server_pid")
     wait_until 10 grep -qs "^dashboard: " "$work/server.out" || fail "the server did not start"
-    web=$(sed -n 's#^dashboard: http://\(.*\)/$#\1#p' "$work/server.out")
+    web_url=$(sed -n 's#^dashboard: \(https\?://.*\)/$#\1#p' "$work/server.out")
+    web=${web_url#*://}
 }
 
 stop_server() {
@@ -34,12 +36,21 @@ stop_server() {
     [ "$ended_status" -eq 0 ] || fail "the server ended with $ended_status"
 }
 
-api() { curl -sS --max-time 5 "$@"; }
+# curl; trusts the test's certificate once make_certificate has made one.
+api() { curl -sS --max-time 5 ${tls_cert:+--cacert "$tls_cert"} "$@"; }
+
+# A self-signed certificate for 127.0.0.1: sets tls_cert and tls_key (PEM).
+make_certificate() {
+    tls_cert=$work/cert.pem tls_key=$work/key.pem
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+        -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
+        -keyout "$tls_key" -out "$tls_cert" 2>/dev/null || fail "openssl could not make a certificate"
+}
 
 # Runs Python over the machines of the API; the statements see "machines"
 # (a dict by CPU number) and must not raise.
 machines_match() {
-    api "http://$web/api/machines" | python3 -c '
+    api "$web_url/api/machines" | python3 -c '
 import json, sys
 machines = {m["cpu"]: m for m in json.load(sys.stdin)}
 exec(sys.argv[1])' "$1" 2>/dev/null
