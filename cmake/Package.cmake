@@ -1,6 +1,7 @@
 # Release archives (cpack in a build directory): one folder vigilon/ holding
 # the two programs, the starter database and README.txt, which the user puts
-# inside the client's folder. A zip for Windows, a tar.gz for Linux.
+# inside the client's folder. A zip for Windows, a tar.gz for Linux, and on
+# Linux the server's Debian package (packaging/vigilon-server/Deb.cmake).
 
 # The user's README, with the line ends of the platform it is read on.
 if(WIN32)
@@ -26,6 +27,10 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR TGZ)
   string(TOLOWER "linux-${CMAKE_SYSTEM_PROCESSOR}" VIGILON_PACKAGE_SYSTEM)
+  # With the server, its Debian package vigilon-server too.
+  if(VIGILON_SERVER)
+    include(${CMAKE_CURRENT_SOURCE_DIR}/packaging/vigilon-server/Deb.cmake)
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME vigilon)
