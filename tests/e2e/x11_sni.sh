@@ -27,18 +27,6 @@ last_tip_is() { # <output> <line>: the newest tooltip, read at registration or o
 iconic() { xprop -id "$window" WM_STATE | grep -q Iconic; }
 not_iconic() { ! iconic; }
 
-check_frame() { # <percent> <name>: a frame comes about once a second
-    local try
-    for try in 1 2 3 4 5; do
-        sleep 1.5
-        capture_window "$window" "$work/$2.ppm" &&
-            python3 "$here/lib/frame_pixels.py" "$work/$2.ppm" "$1" 256x135 >"$work/$2.txt" &&
-            return 0
-    done
-    cat "$work/$2.txt"
-    fail "$2: pixels"
-}
-
 begin_x_test
 start_window_manager
 start_session_bus

@@ -23,18 +23,6 @@ start_monitor() { # <folder> <name>
     window=$(window_by_title 'Vigilon v1.1')
 }
 
-check_frame() { # <percent> <name>: a frame comes about once a second
-    local try
-    for try in 1 2 3 4 5; do
-        sleep 1.5
-        capture_window "$window" "$work/$2.ppm" &&
-            python3 "$here/lib/frame_pixels.py" "$work/$2.ppm" "$1" 256x135 >"$work/$2.txt" &&
-            return 0
-    done
-    cat "$work/$2.txt"
-    fail "$2: pixels"
-}
-
 # Window mode, always on top.
 folder=$(make_client_folder "$work/one" "$source" 42 'ontop 1\nfhlog 1\ncpunum 7\n')
 start_monitor "$folder" window

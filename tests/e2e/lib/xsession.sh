@@ -181,3 +181,19 @@ double_click() {
 capture_window() { # <id> <file>
     timeout 10 import -window "$1" -depth 8 "ppm:$2"
 }
+
+xsession_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# Checks a frame of the status window ($window) at the given percentage; a
+# frame comes about once a second, so a few captures are tried. Calls the
+# script's fail when none matches.
+check_frame() { # <percent> <name>
+    local try
+    for try in 1 2 3 4 5; do
+        sleep 1.5
+        capture_window "$window" "$work/$2.ppm" &&
+            python3 "$xsession_lib/frame_pixels.py" "$work/$2.ppm" "$1" 256x135 >"$work/$2.txt" &&
+            return 0
+    done
+    cat "$work/$2.txt"
+    fail "$2: pixels"
+}
