@@ -8,7 +8,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${FUZZ_SECONDS:-20}
-targets=(settings client_config unit_file protein_database companion_link stats_site client_api)
+targets=(settings client_config unit_file protein_database companion_link stats_site client_api
+         server_record)
 cmake --preset linux-fuzz >/dev/null
 cmake --build --preset linux-fuzz --target "${targets[@]/#/fuzz_}" >/dev/null
 bin=$root/build/linux-fuzz/fuzz
@@ -70,6 +71,13 @@ next='{"id":"b2","number":8,"group":"gpu","state":"DOWNLOAD","assignment":{"proj
   database; } | seed client_api unit-change
 { printf '{"units":[]}%s["units",-2,[%s,%s]]%s["a","b",0,"c",null]%s' "$S" "$unit" "$next" "$S" "$S"
   database; } | seed client_api created-paths
+
+record='8 2 40 p18213_R0_C12_G34 0 2400.000000 GenuineIntel 0xa8 100 61000 Tom 33 0'
+printf '%s\0' "$record" | seed server_record file
+printf '%s\0VGX1 source=api ctl=1 state=RUN paused=1 eta=3600 ppd=123456 prcg=18213/0/12/34\0' \
+    "$record" | seed server_record api
+printf '3 1 99 p2665 IBX in water 1 1.0 VIA VIA VIA  GRO-SMP 100 1920 Ann 0 1\0VGX1\0' |
+    seed server_record blanks
 
 # totals LOG: the runs, coverage, features and corpus of libFuzzer's last line.
 totals() {
