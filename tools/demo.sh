@@ -32,7 +32,9 @@ cp "$root/data/database.txt" "$client/vigilon/"
 printf '[Vigilon setup]\n\ncpunum 1\nfhlog 1\nnowin 1\nstats 1\nipadd 127.0.0.1\nservc 0\n' \
     >"$client/vigilon/vigilon.ini"
 
-"$build/server/vigilon_server" --listen 127.0.0.1 --db "$root/build/demo/vigilon_server.db" &
+# The simulated units finish in seconds, not hours: the server stores them all.
+"$build/server/vigilon_server" --listen 127.0.0.1 --units-per-minute 100 \
+    --db "$root/build/demo/vigilon_server.db" &
 server=$!
 
 if [ "$today" -eq 1 ]; then

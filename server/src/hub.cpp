@@ -50,7 +50,7 @@ HubReply Hub::handleMessage(const std::string& address, std::string_view message
         counters_.unitsOverRate++;
         logThrottled(limitLog_, address,
                      "did not store a finished unit of " + seen.machineId + ": over " +
-                         std::to_string(StoredUnitsPerMinute) + " a minute",
+                         std::to_string(unitsPerMinute_) + " a minute",
                      now);
     } else if (seen.finished) {
         if (!store_.addUnit(*seen.finished)) {
@@ -138,6 +138,12 @@ nlohmann::json Hub::statsJson() {
             {"overMachineLimit", counters_.overMachineLimit.load()},
             {"unitsOverRate", counters_.unitsOverRate.load()},
             {"forgotten", counters_.forgotten.load()}};
+}
+
+void Hub::limitStoredUnits(int perMinute) {
+    std::lock_guard lock(mutex_);
+    unitsPerMinute_ = perMinute;
+    registry_.limitStoredUnits(perMinute);
 }
 
 void Hub::forgetUnseen(Seconds now) {

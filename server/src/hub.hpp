@@ -41,6 +41,10 @@ class Hub {
 public:
     explicit Hub(HistoryStore& store, std::size_t machineCapacity = MaxMachines);
 
+    // How many finished units of one machine a minute are stored (the rest
+    // are counted in unitsOverRate).
+    void limitStoredUnits(int perMinute);
+
     // One received message from a peer; malformed ones are counted, and
     // logged at most once a minute per address (ten lines a minute in all).
     HubReply handleMessage(const std::string& address, std::string_view message, Seconds now);
@@ -71,6 +75,7 @@ private:
 
     HistoryStore& store_;
     MachineRegistry registry_;
+    int unitsPerMinute_ = StoredUnitsPerMinute; // set at start, before any peer
     std::mutex mutex_;
     std::condition_variable changedSignal_;
     std::uint64_t version_ = 0;

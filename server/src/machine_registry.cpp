@@ -95,8 +95,7 @@ Observation MachineRegistry::observe(const std::string& address, const StatusRec
                                   ? gap
                                   : (1 - NewGapWeight) * m.usualInterval + NewGapWeight * gap;
             result.finished = advance(m, record, now);
-            result.overRate =
-                result.finished && !m.storedUnits.take(now, StoredUnitsPerMinute, 60.0);
+            result.overRate = result.finished && !m.storedUnits.take(now, unitsPerMinute_, 60.0);
         }
     }
     Machine& m = found->second;

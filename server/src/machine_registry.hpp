@@ -75,6 +75,8 @@ public:
         : capacity_(capacity), perAddress_(perAddress) {}
 
     Observation observe(const std::string& address, const StatusRecord& record, Seconds now);
+    // How many finished units of one machine a minute are stored.
+    void limitStoredUnits(int perMinute) { unitsPerMinute_ = perMinute; }
     QueueResult queue(const std::string& id, Command command);
     // The reply carrying this command was sent: it is no longer pending.
     void confirmSent(const std::string& id, Command command);
@@ -97,6 +99,7 @@ private:
     std::optional<FinishedUnit> advance(Machine& m, const StatusRecord& record, Seconds now);
 
     std::size_t capacity_;
+    int unitsPerMinute_ = StoredUnitsPerMinute;
     AddressCounts perAddress_;
     std::map<std::string, Machine> machines_;
     std::map<std::string, std::pair<double, Seconds>> seeds_;

@@ -110,6 +110,7 @@ int serve(const ServerOptions& options, const sigset_t& signals) {
         return 1;
     }
     Hub hub(*store);
+    hub.limitStoredUnits(static_cast<int>(options.unitsPerMinute));
     ListenerLimits limits;
     limits.perAddress = options.perAddressLimit;
     limits.allowed = options.allowed;

@@ -6,7 +6,8 @@
 
 const char* const UsageText =
     "usage: vigilon_server [--listen ADDR[:PORT]] [--web ADDR:PORT] [--db PATH] [--token TEXT]\n"
-    "                      [--per-address-limit N] [--allow CIDR[,CIDR...]]\n"
+    "                      [--per-address-limit N] [--units-per-minute N]\n"
+    "                      [--allow CIDR[,CIDR...]]\n"
     "                      [--tls-cert FILE --tls-key FILE]\n"
     "       vigilon_server --help | --version\n"
     "The companion server of the Vigilon monitors: takes their status records, shows\n"
@@ -18,6 +19,7 @@ const char* const UsageText =
     "  --token TEXT            token for commands (default: VIGILON_SERVER_TOKEN from the\n"
     "                          environment, else a new one, printed at start)\n"
     "  --per-address-limit N   open companion connections per source address (default 64)\n"
+    "  --units-per-minute N    finished units stored per machine a minute (default 4)\n"
     "  --allow CIDR[,CIDR...]  only these addresses may report, e.g. 192.168.1.0/24,127.0.0.1/32\n"
     "                          (default: anyone; may be given more than once)\n"
     "  --tls-cert FILE         the dashboard's certificate (PEM, with its chain): HTTPS only\n"
@@ -27,7 +29,7 @@ const char* const UsageText =
 
 namespace {
 
-constexpr std::size_t MaxPerAddressLimit = 1000000;
+constexpr std::size_t MaxCount = 1000000; // of --per-address-limit and --units-per-minute
 
 bool parsePort(const std::string& text, int& port) {
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
@@ -56,6 +58,12 @@ bool splitHostPort(const std::string& text, std::string& host, int& port, bool p
     return !host.empty() && parsePort(text.substr(colon + 1), port);
 }
 
+// A whole number from 1 to MaxCount.
+bool parseCount(const std::string& text, std::size_t& count) {
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), count);
+    return ec == std::errc{} && ptr == text.data() + text.size() && count >= 1 && count <= MaxCount;
+}
+
 bool applyOption(ServerOptions& o, const std::string& name, const std::string& value,
                  std::string& error) {
     bool ok = true;
@@ -67,10 +75,9 @@ bool applyOption(ServerOptions& o, const std::string& name, const std::string& v
         o.databasePath = value;
         ok = !value.empty();
     } else if (name == "--per-address-limit") {
-        auto [ptr, ec] =
-            std::from_chars(value.data(), value.data() + value.size(), o.perAddressLimit);
-        ok = ec == std::errc{} && ptr == value.data() + value.size() && o.perAddressLimit >= 1 &&
-             o.perAddressLimit <= MaxPerAddressLimit;
+        ok = parseCount(value, o.perAddressLimit);
+    } else if (name == "--units-per-minute") {
+        ok = parseCount(value, o.unitsPerMinute);
     } else if (name == "--allow") {
         if (!o.allowed.add(value, error)) {
             error = "bad value for --allow: " + error;

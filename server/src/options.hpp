@@ -19,6 +19,7 @@ struct ServerOptions {
     std::string databasePath;         // empty: vigilon_server.db beside the program
     std::string token;                // empty: one is generated
     std::size_t perAddressLimit = 64; // open companion connections per source address
+    std::size_t unitsPerMinute = 4;   // finished units stored per machine a minute
     AllowList allowed;                // who may report; empty: anyone
     std::string tlsCert, tlsKey;      // both set: the dashboard over HTTPS only
     bool help = false;

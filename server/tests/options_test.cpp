@@ -59,6 +59,8 @@ TEST(OptionsTest, ParsesLimitsAndTls) {
         {{"--per-address-limit", "0"}, false, 0, false},
         {{"--per-address-limit", "-1"}, false, 0, false},
         {{"--per-address-limit", "8x"}, false, 0, false},
+        {{"--units-per-minute", "60", "--per-address-limit", "8"}, true, 8, true},
+        {{"--units-per-minute", "0"}, false, 0, false},
         {{"--allow", "127.0.0.1/40"}, false, 0, false},
         {{"--allow", "anyone"}, false, 0, false},
         {{"--tls-cert", "cert.pem", "--tls-key", "key.pem"}, true, 64, true},
