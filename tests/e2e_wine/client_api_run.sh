@@ -39,15 +39,7 @@ start_client() {
         "$work/$name.out" || fail "fake client $name did not start (port 7396 busy?)"
 }
 
-# Waits up to 120 s, while the monitor runs, until the log has a line matching $1.
-await_line() {
-    for _ in $(seq 600); do
-        grep -Eq "$1" "$log" 2>/dev/null && return 0
-        kill -0 "$monitor_pid" 2>/dev/null || fail "the monitor ended by itself"
-        sleep 0.2
-    done
-    fail "no line $1 within 120 s"
-}
+source "$(dirname "$0")/lib/log_wait.sh"
 
 mkdir -p "$work/FAH/vigilon"
 # No delay line: the client's state is taken on every idle pass.

@@ -46,16 +46,7 @@ cp "$exe" "$work/FAH/vigilon/vigilon.exe"
 (cd "$work/FAH/vigilon" && exec "$wine" vigilon.exe) >"$work/wine.txt" 2>&1 &
 monitor_pid=$!
 
-# Waits until the log holds a line matching $1 while the monitor runs
-# (bounded: 120 s); fails with $2 otherwise.
-await_line() {
-    for _ in $(seq 600); do
-        grep -Eq "$1" "$log" 2>/dev/null && return 0
-        kill -0 "$monitor_pid" 2>/dev/null || fail "the monitor ended by itself"
-        sleep 0.2
-    done
-    fail "$2 within 120 s"
-}
+source "$(dirname "$0")/lib/log_wait.sh"
 
 # The start entry is written once, right after the first read of the unit
 # file; wait for its last line to be complete.
